@@ -1,0 +1,729 @@
+#include "fmtio/io_unit.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <initializer_list>
+
+#include "runtime/run_time_error.h"
+#include "runtime/termination.h"
+
+namespace fmtio {
+namespace {
+
+constexpr int kSlotCount = 61;
+constexpr int kConsoleBufferSize = 132;
+constexpr int kDefaultBlockSize = 1024;
+constexpr int kMaxNameLength = 260;
+constexpr int kMaxBlockSize = 2147483136;
+// A console record has no length limit of its own; this bound only keeps column arithmetic exact.
+constexpr int kMaxTerminalRecord = 1 << 30;
+
+struct Slot {
+  int number = 0;
+  std::unique_ptr<IoUnit> unit;  // null: the slot is free
+};
+
+Slot slots[kSlotCount];
+IoUnit consoleIn;
+IoUnit consoleOutSeparate;
+IoUnit* consoleOut = &consoleIn;
+int nextArgument = 0;
+std::string openName;  // the trimmed name of the OPEN under way, shown with its errors
+
+// ---- Keyword values ---------------------------------------------------------------------------
+
+std::string_view Trimmed(KeywordText value) {
+  const char* text = value.text;
+  std::size_t n = value.length < 0 ? std::strlen(text) : static_cast<std::size_t>(value.length);
+  while (n > 0 && text[n - 1] == ' ') --n;
+  return {text, n};
+}
+
+bool SameWord(std::string_view value, const char* word) {
+  const std::size_t n = std::strlen(word);
+  if (value.size() != n) return false;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (std::toupper(static_cast<unsigned char>(value[i])) != word[i]) return false;
+  }
+  return true;
+}
+
+// The index of the keyword's value in `words`, `absent` when not given; another value is 6304.
+int Choose(KeywordText value, std::initializer_list<const char*> words, int absent) {
+  if (!value.text) return absent;
+  const std::string_view text = Trimmed(value);
+  int index = 0;
+  for (const char* word : words) {
+    if (SameWord(text, word)) return index;
+    ++index;
+  }
+  runtime::Raise(6304);
+}
+
+std::string TrimBoth(const char* text, std::size_t n) {
+  std::size_t begin = 0;
+  while (begin < n && text[begin] == ' ') ++begin;
+  while (n > begin && text[n - 1] == ' ') --n;
+  return std::string(text + begin, n - begin);
+}
+
+// ---- Device names -----------------------------------------------------------------------------
+
+enum class Device { kNone, kConsole, kError, kNull, kPath };
+
+struct DeviceEntry {
+  const char* name;
+  Device device;
+  const char* path;  // platform path of kPath devices
+};
+
+// Printers and serial lines are the platform's device files of the same order.
+constexpr DeviceEntry kDevices[] = {
+    {"CON", Device::kConsole, nullptr},    {"USER", Device::kConsole, nullptr},
+    {"ERR", Device::kError, nullptr},      {"NUL", Device::kNull, "/dev/null"},
+    {"PRN", Device::kPath, "/dev/lp0"},    {"LPT1", Device::kPath, "/dev/lp0"},
+    {"LPT2", Device::kPath, "/dev/lp1"},   {"LPT3", Device::kPath, "/dev/lp2"},
+    {"LPT4", Device::kPath, "/dev/lp3"},   {"COM1", Device::kPath, "/dev/ttyS0"},
+    {"AUX", Device::kPath, "/dev/ttyS0"},  {"LINE", Device::kPath, "/dev/ttyS0"},
+    {"COM2", Device::kPath, "/dev/ttyS1"}, {"COM3", Device::kPath, "/dev/ttyS2"},
+    {"COM4", Device::kPath, "/dev/ttyS3"},
+};
+
+// The device a trimmed name denotes: three or four letters, optionally with an extension, which
+// makes the names beginning with E, L or U (ERR, LINE, LPTn, USER) ordinary files.
+const DeviceEntry* FindDevice(const std::string& name) {
+  const std::size_t dot = name.find('.');
+  const std::size_t base = dot == std::string::npos ? name.size() : dot;
+  if (base < 3 || base > 4) return nullptr;
+  const std::string_view stem(name.data(), base);
+  for (const DeviceEntry& entry : kDevices) {
+    if (!SameWord(stem, entry.name)) continue;
+    if (dot != std::string::npos && std::strchr("ELU", entry.name[0])) return nullptr;
+    return &entry;
+  }
+  return nullptr;
+}
+
+// ---- The unit table ---------------------------------------------------------------------------
+
+Slot* FindSlot(int number) {
+  for (Slot& slot : slots) {
+    if (slot.unit && slot.number == number) return &slot;
+  }
+  return nullptr;
+}
+
+Slot* FreeSlot() {
+  for (Slot& slot : slots) {
+    if (!slot.unit) return &slot;
+  }
+  return nullptr;
+}
+
+// ---- File windows -----------------------------------------------------------------------------
+
+[[noreturn]] void RaiseWrite(IoUnit& unit, int number) {
+  unit.writeFailed = true;
+  unit.dirtyBegin = unit.dirtyEnd = 0;
+  runtime::RunTimeError error;
+  error.number = number;
+  error.kind = runtime::StatementKind::kWrite;
+  error.name = unit.name;
+  throw error;
+}
+
+void FlushWindow(IoUnit& unit) {
+  if (unit.dirtyEnd <= unit.dirtyBegin) return;
+  const int error = platform::Write(unit.handle, unit.buffer.get() + unit.dirtyBegin,
+                                    static_cast<std::size_t>(unit.dirtyEnd - unit.dirtyBegin),
+                                    unit.filePosition + unit.dirtyBegin);
+  if (error != 0) RaiseWrite(unit, error);
+  unit.knownSize = std::max(unit.knownSize, unit.filePosition + unit.dirtyEnd);
+  unit.dirtyBegin = unit.dirtyEnd = 0;
+}
+
+// Moves the window to `offset`, reading back what the file already holds there, so that the
+// bytes around a write stay as they are.
+void MoveWindow(IoUnit& unit, std::int64_t offset) {
+  FlushWindow(unit);
+  unit.filePosition = offset;
+  unit.fill = 0;
+  unit.readPosition = 0;
+  if (offset < unit.knownSize) {
+    const long n = platform::ReadAt(unit.handle, unit.buffer.get(),
+                                    static_cast<std::size_t>(unit.bufferSize), offset);
+    unit.fill = n > 0 ? static_cast<int>(n) : 0;
+  }
+}
+
+void WriteAt(IoUnit& unit, std::int64_t offset, const char* text, int count) {
+  if (unit.writeFailed) RaiseWrite(unit, 6423);
+  while (count > 0) {
+    std::int64_t index = offset - unit.filePosition;
+    if (index < 0 || index >= unit.bufferSize || index > unit.fill) {
+      MoveWindow(unit, offset);
+      index = 0;
+    }
+    const int at = static_cast<int>(index);
+    const int n = std::min(count, unit.bufferSize - at);
+    std::memcpy(unit.buffer.get() + at, text, static_cast<std::size_t>(n));
+    if (unit.dirtyEnd <= unit.dirtyBegin) {
+      unit.dirtyBegin = at;
+      unit.dirtyEnd = at + n;
+    } else {
+      unit.dirtyBegin = std::min(unit.dirtyBegin, at);
+      unit.dirtyEnd = std::max(unit.dirtyEnd, at + n);
+    }
+    unit.fill = std::max(unit.fill, at + n);
+    offset += n;
+    text += n;
+    count -= n;
+  }
+}
+
+void WriteBlanksAt(IoUnit& unit, std::int64_t offset, int count) {
+  static constexpr char kBlanks[64] = {
+      ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+      ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+      ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ',
+      ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' ', ' '};
+  while (count > 0) {
+    const int n = std::min(count, 64);
+    WriteAt(unit, offset, kBlanks, n);
+    offset += n;
+    count -= n;
+  }
+}
+
+// ---- Terminals ---------------------------------------------------------------------------------
+
+int OutputHandle(const IoUnit& unit) {
+  return unit.handle == platform::kStdin ? platform::kStdout : unit.handle;
+}
+
+// Hands a finished record (or its first piece) to the terminal: column 1 chooses the bytes
+// written before the rest when carriage control is interpreted.
+void SendFirstPiece(IoUnit& unit, const char* text, int count) {
+  if (unit.carriageControl == CarriageControl::kPlain) {
+    if (unit.outputPending && !unit.prompt) WriteTerminal(unit, "\r\n", 2);
+    WriteTerminal(unit, text, count);
+  } else {
+    const char control = count > 0 ? text[0] : ' ';
+    const bool pending = unit.outputPending && !unit.prompt;
+    switch (control) {
+      case '0': WriteTerminal(unit, pending ? "\r\n\r\n" : "\r\n", pending ? 4 : 2); break;
+      case '1': WriteTerminal(unit, "\r\n\f\r \r", 6); break;
+      case '+': WriteTerminal(unit, "\r", 1); break;
+      default: if (pending) WriteTerminal(unit, "\r\n", 2); break;
+    }
+    if (count > 1) WriteTerminal(unit, text + 1, count - 1);
+  }
+  unit.prompt = false;
+  unit.outputPending = true;
+}
+
+// Hands the characters of the terminal buffer on as a piece of the current record.
+void SendPiece(IoUnit& unit, int count) {
+  if (unit.pieceStart == 0) SendFirstPiece(unit, unit.buffer.get(), count);
+  else WriteTerminal(unit, unit.buffer.get(), count);
+  unit.pieceStart += count;
+}
+
+void PlaceOnTerminal(IoUnit& unit, int column, const char* text, int count) {
+  for (int i = 0; i < count; ++i) {
+    int at = column + i - unit.pieceStart;
+    if (at < 0) continue;  // that part of the record is already on the screen
+    if (at >= unit.bufferSize) {
+      SendPiece(unit, unit.bufferSize);
+      at -= unit.bufferSize;
+    }
+    unit.buffer[static_cast<std::size_t>(at)] = text ? text[i] : ' ';
+  }
+}
+
+// ---- Opening -----------------------------------------------------------------------------------
+
+std::unique_ptr<IoUnit> NewUnit(int number, int bufferSize) {
+  auto unit = std::make_unique<IoUnit>();
+  unit->number = number;
+  unit->bufferSize = bufferSize;
+  unit->buffer = std::make_unique<char[]>(static_cast<std::size_t>(bufferSize));
+  return unit;
+}
+
+void ResetConsoleRecord(IoUnit& unit, int handle) {
+  unit = IoUnit{};
+  unit.name = "CON";
+  unit.handle = handle;
+  unit.kind = UnitKind::kTerminal;
+  unit.carriageControl = CarriageControl::kInterpreted;
+  unit.console = true;
+  unit.stream = true;
+  unit.bufferSize = kConsoleBufferSize;
+  unit.buffer = std::make_unique<char[]>(kConsoleBufferSize);
+}
+
+// Reads one line into unit.line. Console lines must fit the console buffer with their line end
+// (`limit` bytes, else 6407) unless `cutLongLines`, when the rest of a long line is skipped.
+void ReadLine(IoUnit& unit, std::size_t limit, bool cutLongLines) {
+  unit.line.clear();
+  unit.haveLine = false;
+  bool tooLong = false;
+  for (;;) {
+    if (unit.readPosition >= unit.fill) {
+      long n;
+      if (unit.stream) {
+        n = platform::Read(unit.handle, unit.buffer.get(), static_cast<std::size_t>(unit.bufferSize));
+      } else {
+        unit.filePosition += unit.fill;
+        n = platform::ReadAt(unit.handle, unit.buffer.get(),
+                             static_cast<std::size_t>(unit.bufferSize), unit.filePosition);
+      }
+      unit.readPosition = 0;
+      unit.fill = n > 0 ? static_cast<int>(n) : 0;
+      if (n < 0) runtime::Raise(6500);
+      if (n == 0) {
+        // Subtle: a last line without a line end is a complete record, whatever the size of the
+        // file; only a read that finds nothing at all is the end of the file.
+        if (unit.line.empty() && !tooLong) {
+          if (!unit.console) unit.eof = true;
+          runtime::Raise(6501);
+        }
+        break;
+      }
+    }
+    const char* begin = unit.buffer.get() + unit.readPosition;
+    const std::size_t available = static_cast<std::size_t>(unit.fill - unit.readPosition);
+    const char* end = static_cast<const char*>(std::memchr(begin, '\n', available));
+    const std::size_t n = end ? static_cast<std::size_t>(end - begin) : available;
+    const std::size_t room = limit > unit.line.size() ? limit - unit.line.size() : 0;
+    if (n > room) tooLong = true;
+    unit.line.append(begin, std::min(n, room));
+    unit.readPosition += static_cast<int>(n) + (end ? 1 : 0);
+    if (end) break;
+  }
+  if (tooLong && !cutLongLines) runtime::Raise(6407);
+}
+
+// Completes a blank file name: the next command-line argument, else the question on the console,
+// asked again until the reply is not empty.
+std::string AskFileName(int number) {
+  while (nextArgument < runtime::ArgumentCount()) {
+    const char* argument = runtime::Argument(nextArgument++);
+    std::string name = TrimBoth(argument, std::strlen(argument));
+    if (!name.empty()) return name;
+  }
+  for (;;) {
+    EndConsoleLine();
+    std::string question = "File name missing or blank - please enter file name\r\nUNIT ";
+    question += std::to_string(number);
+    question += "? ";
+    WriteTerminal(*consoleOut, question.data(), static_cast<int>(question.size()));
+    consoleOut->outputPending = true;
+    consoleOut->prompt = true;
+    PrepareInput(consoleIn);
+    ReadLine(consoleIn, kMaxNameLength, true);
+    std::string reply;
+    for (char c : consoleIn.line) {
+      if (c != '\r') reply += c;
+    }
+    reply = TrimBoth(reply.data(), reply.size());
+    if (!reply.empty()) return reply;
+  }
+}
+
+// Closes the connection of `unit` with the given disposition (-1 default, 0 KEEP, 1 DELETE). The
+// handle is closed and the unit emptied also when writing out its buffer fails.
+void CloseConnection(IoUnit& unit, int disposition) {
+  const bool remove = disposition < 0 ? unit.deleteOnClose : disposition == 1;
+  if (disposition == 0 && unit.scratch) runtime::Raise(6300);
+  struct Release {
+    IoUnit& unit;
+    ~Release() {
+      if (!unit.console) platform::CloseHandle(unit.handle);
+      unit.handle = -1;
+    }
+  };
+  if (unit.console) {
+    EndConsoleLine();
+    return;
+  }
+  Release release{unit};
+  if (unit.kind == UnitKind::kTerminal) {
+    if (unit.outputPending) WriteTerminal(unit, "\r\n", 2);
+    unit.outputPending = false;
+  } else if (!unit.writeFailed) {
+    if (unit.recordOpen) unit.writtenEnd = std::max(unit.writtenEnd, unit.recordStart + unit.recordLength);
+    FlushWindow(unit);
+    if (unit.kind == UnitKind::kSequential && unit.writtenEnd >= 0 && unit.writtenEnd < unit.knownSize) {
+      platform::Truncate(unit.handle, unit.writtenEnd);
+    }
+  }
+  if (remove) {
+    platform::CloseHandle(unit.handle);
+    unit.handle = -1;
+    const int error = platform::DeleteFile(unit.name);
+    if (error != 0) runtime::Raise(error);
+  }
+}
+
+// The work of OPEN; raises unlocated errors.
+void OpenUnit(int number, const OpenKeywords& keywords) {
+  openName.clear();
+  int status = Choose(keywords.status, {"OLD", "NEW", "SCRATCH", "REPLACE", "UNKNOWN"}, -1);
+  const int access = Choose(keywords.access, {"SEQUENTIAL", "DIRECT", "APPEND"}, 0);
+  const int form = Choose(keywords.form, {"FORMATTED", "UNFORMATTED", "BINARY"}, access == 1 ? 1 : 0);
+  const int blank = Choose(keywords.blank, {"NULL", "ZERO"}, 0);
+  const int position = Choose(keywords.position, {"ASIS", "REWIND", "APPEND"}, 0);
+  const int action = Choose(keywords.action, {"READWRITE", "READ", "WRITE"}, -1);
+  const int delim = Choose(keywords.delim, {"NONE", "APOSTROPHE", "QUOTE"}, 0);
+  const int pad = Choose(keywords.pad, {"YES", "NO"}, 0);
+  const int control = Choose(keywords.carriageControl, {"INTERPRETED", "LIST"}, -1);
+  Choose(keywords.share, {"DENYNONE", "COMPAT", "DENYRD", "DENYWR", "DENYRW"}, 0);
+  if (keywords.recl < 0 || keywords.blockSize < 0 || keywords.blockSize > kMaxBlockSize) {
+    runtime::Raise(6304);
+  }
+  // Only formatted connections are kept by this engine.
+  if (form != 0) runtime::Raise(6304);
+  if (access == 1 && keywords.recl == 0) runtime::Raise(6311);
+
+  Slot* slot = FindSlot(number);
+  IoUnit* current = slot ? slot->unit.get() : nullptr;
+  std::string name;
+  if (keywords.file.text) {
+    if (status == 2) runtime::Raise(6301);
+    const char* text = keywords.file.text;
+    const std::size_t n = keywords.file.length < 0 ? std::strlen(text) : static_cast<std::size_t>(keywords.file.length);
+    name = TrimBoth(text, n);
+    if (name.empty()) name = AskFileName(number);
+  } else if (current) {
+    name = current->name;
+  } else {
+    name = platform::ScratchName();
+    status = 2;
+  }
+  if (status < 0) status = 4;
+  openName = name;
+  if (name.size() > kMaxNameLength || name.find('\0') != std::string::npos) runtime::Raise(6412);
+
+  const DeviceEntry* device = FindDevice(name);
+  platform::FileIdentity identity;
+  const bool exists = !device && platform::IdentityOfName(name, identity);
+  for (Slot& other : slots) {
+    if (!other.unit || &other == slot) continue;
+    const IoUnit& unit = *other.unit;
+    if (device ? (device->device != Device::kNull && SameWord(unit.name, device->name))
+               : (exists && unit.hasIdentity && unit.identity == identity)) {
+      runtime::Raise(6413);
+    }
+  }
+  const UnitKind kind = access == 1 ? UnitKind::kDirect : UnitKind::kSequential;
+  if (current) {
+    const bool same = device ? SameWord(current->name, device->name)
+                             : (exists && current->hasIdentity && current->identity == identity);
+    if (same) {
+      if (!device && current->kind != kind) runtime::Raise(6209);
+      current->blankZero = blank == 1;
+      current->delim = static_cast<Delim>(delim);
+      current->padNo = pad == 1;
+      if (control >= 0) current->carriageControl = static_cast<CarriageControl>(control);
+      return;
+    }
+    CloseConnection(*current, -1);
+    slot->unit.reset();
+    slot = nullptr;
+  }
+  if (!slot) slot = FreeSlot();
+  if (!slot) runtime::Raise(6418);
+
+  std::unique_ptr<IoUnit> unit;
+  if (device) {
+    if (access != 0) runtime::Raise(6202);
+    unit = NewUnit(number, kConsoleBufferSize);
+    unit->kind = UnitKind::kTerminal;
+    unit->carriageControl = CarriageControl::kInterpreted;
+    unit->stream = true;
+    unit->name = device->name;
+    switch (device->device) {
+      case Device::kConsole: unit->console = true; unit->handle = platform::kStdin; break;
+      case Device::kError: unit->handle = platform::kStderr; break;
+      default: {
+        const int handle = platform::OpenDevice(device->path);
+        if (handle < 0) runtime::Raise(-handle);
+        unit->handle = handle;
+      }
+    }
+  } else {
+    int blockSize = keywords.blockSize == 0 ? kDefaultBlockSize : keywords.blockSize;
+    blockSize = (blockSize + 511) / 512 * 512;
+    platform::OpenMode mode = platform::OpenMode::kOld;
+    switch (status) {
+      case 1: case 2: mode = platform::OpenMode::kNew; break;
+      case 3:
+        if (exists) {
+          const int error = platform::DeleteFile(name);
+          if (error != 0) runtime::Raise(error == 6404 ? 6414 : error);
+        }
+        mode = platform::OpenMode::kNew;
+        break;
+      case 4: mode = platform::OpenMode::kUnknown; break;
+      default: break;
+    }
+    const platform::Action actions[] = {platform::Action::kReadWrite, platform::Action::kRead,
+                                        platform::Action::kWrite};
+    const int handle = platform::OpenFile(name, mode, action < 0 ? platform::Action::kDefault : actions[action]);
+    if (handle < 0) runtime::Raise(-handle);
+    unit = NewUnit(number, blockSize);
+    unit->handle = handle;
+    unit->name = name;
+    unit->kind = kind;
+    unit->carriageControl = CarriageControl::kPlain;
+    unit->hasIdentity = platform::IdentityOfHandle(handle, unit->identity);
+    unit->knownSize = platform::FileSize(handle);
+    unit->scratch = status == 2;
+    unit->deleteOnClose = status == 2;
+    if (access == 2 || position == 2) {
+      unit->recordStart = unit->knownSize;
+      unit->filePosition = unit->knownSize;
+      unit->writing = true;
+    }
+  }
+  unit->recl = keywords.recl != 0 ? keywords.recl : kDefaultBlockSize;
+  unit->blankZero = blank == 1;
+  unit->delim = static_cast<Delim>(delim);
+  unit->padNo = pad == 1;
+  if (control >= 0) unit->carriageControl = static_cast<CarriageControl>(control);
+  slot->number = number;
+  slot->unit = std::move(unit);
+}
+
+void LocateOpenError(runtime::RunTimeError& error) {
+  if (error.kind == runtime::StatementKind::kKeywords && !runtime::ShownWithoutUnit(error.number)) {
+    error.kind = runtime::StatementKind::kOpen;
+    error.name = openName;
+  }
+}
+
+void WriteStdout(const char* bytes, std::size_t count) {
+  platform::Write(platform::kStdout, bytes, count);
+}
+
+void WriteStderr(const char* bytes, std::size_t count) {
+  platform::Write(platform::kStderr, bytes, count);
+}
+
+}  // namespace
+
+void Start(int argc, char** argv) {
+  for (Slot& slot : slots) slot.unit.reset();
+  nextArgument = 0;
+  ResetConsoleRecord(consoleIn, platform::kStdin);
+  const bool shared = platform::IsCharacterDevice(platform::kStdin) &&
+                      platform::IsCharacterDevice(platform::kStdout);
+  if (shared) {
+    consoleOut = &consoleIn;
+  } else {
+    ResetConsoleRecord(consoleOutSeparate, platform::kStdout);
+    consoleOut = &consoleOutSeparate;
+  }
+  runtime::SetHooks({WriteStdout, WriteStderr, EndConsoleLine, CloseAllUnits});
+  runtime::Start(argc, argv);
+}
+
+int Open(int unit, const OpenKeywords& keywords, int options) {
+  if (unit < -32767 || unit > 32767) return 6314;
+  try {
+    OpenUnit(unit, keywords);
+    return 0;
+  } catch (runtime::RunTimeError& error) {
+    LocateOpenError(error);
+    if (options & kErrorBranch) return error.number;
+    runtime::Fatal(error);
+    return error.number;
+  }
+}
+
+int Close(int unit, KeywordText status, int options) {
+  if (unit < -32767 || unit > 32767) return 6314;
+  int disposition = -1;
+  if (status.text) {
+    const std::string_view value = Trimmed(status);
+    if (SameWord(value, "KEEP")) disposition = 0;
+    else if (SameWord(value, "DELETE")) disposition = 1;
+    else return 6304;
+  }
+  Slot* slot = FindSlot(unit);
+  if (!slot) {
+    if (unit == 0 || unit == 5 || unit == 6) EndConsoleLine();
+    return 0;
+  }
+  std::unique_ptr<IoUnit> closing = std::move(slot->unit);
+  try {
+    CloseConnection(*closing, disposition);
+    return 0;
+  } catch (runtime::RunTimeError& error) {
+    if (error.kind == runtime::StatementKind::kKeywords && !runtime::ShownWithoutUnit(error.number)) {
+      error.kind = runtime::StatementKind::kClose;
+      error.name = closing->name;
+    }
+    if (options & kErrorBranch) return error.number;
+    runtime::Fatal(error);
+    return error.number;
+  }
+}
+
+void CloseAllUnits() {
+  for (Slot& slot : slots) {
+    if (!slot.unit) continue;
+    std::unique_ptr<IoUnit> closing = std::move(slot.unit);
+    try {
+      CloseConnection(*closing, -1);
+    } catch (runtime::RunTimeError& error) {
+      if (error.kind == runtime::StatementKind::kKeywords) {
+        error.kind = runtime::StatementKind::kClose;
+        error.name = closing->name;
+      }
+      runtime::Fatal(error);
+    }
+  }
+  EndConsoleLine();
+}
+
+IoUnit& SelectUnit(int number, bool forRead) {
+  if (Slot* slot = FindSlot(number)) {
+    IoUnit& unit = *slot->unit;
+    if (unit.console) return forRead ? consoleIn : *consoleOut;
+    return unit;
+  }
+  if (number == kDefaultUnit || number == 0 || number == 5 || number == 6) {
+    return forRead ? consoleIn : *consoleOut;
+  }
+  OpenKeywords keywords;
+  keywords.file = {"", 0};
+  keywords.status = {forRead ? "OLD" : "UNKNOWN", -1};
+  try {
+    OpenUnit(number, keywords);
+  } catch (runtime::RunTimeError& error) {
+    LocateOpenError(error);
+    throw;
+  }
+  return *FindSlot(number)->unit;
+}
+
+void PrepareOutput(IoUnit& unit) {
+  if (unit.kind == UnitKind::kTerminal || unit.writing) return;
+  // The next record follows the last one read.
+  const std::int64_t next = unit.filePosition + unit.readPosition;
+  unit.writing = true;
+  unit.haveLine = false;
+  unit.filePosition = next;
+  unit.fill = 0;
+  unit.readPosition = 0;
+  unit.recordStart = next;
+  unit.recordLength = 0;
+}
+
+void PrepareInput(IoUnit& unit) {
+  if (unit.console) {
+    IoUnit& out = *consoleOut;
+    if (out.prompt) {
+      out.prompt = false;
+    } else if (out.outputPending) {
+      WriteTerminal(out, "\r\n", 2);
+      out.outputPending = false;
+    }
+    // Subtle: on a shared console the typed line end moves the cursor to a new line; with
+    // separate records (piped input) the output line stays open.
+    if (&out == &consoleIn) out.outputPending = false;
+    return;
+  }
+  if (unit.kind == UnitKind::kTerminal || !unit.writing) return;
+  const std::int64_t next = unit.recordStart + unit.recordLength;
+  FlushWindow(unit);
+  unit.writing = false;
+  unit.recordOpen = false;
+  unit.recordLength = 0;
+  unit.filePosition = next;
+  unit.fill = 0;
+  unit.readPosition = 0;
+}
+
+void NextInputRecord(IoUnit& unit) {
+  if (unit.eof) runtime::Raise(6501);
+  const bool console = unit.console || unit.kind == UnitKind::kTerminal;
+  ReadLine(unit, console ? kConsoleBufferSize - 1 : std::string::npos, false);
+  if (console && (unit.line == "\x1a" || unit.line == "\x1a\r")) runtime::Raise(6501);
+  const std::size_t cr = unit.line.find('\r');
+  unit.lineEnd = static_cast<int>(cr == std::string::npos ? unit.line.size() : cr);
+  unit.linePosition = 0;
+  unit.haveLine = true;
+}
+
+void PlaceChars(IoUnit& unit, int column, const char* text, int count) {
+  const int limit = unit.kind == UnitKind::kTerminal ? kMaxTerminalRecord
+                    : unit.kind == UnitKind::kDirect   ? unit.recl - 2
+                                                       : unit.recl;
+  if (count > limit || column > limit - count) runtime::Raise(6601);
+  if (unit.kind == UnitKind::kTerminal) {
+    if (column > unit.recordLength) PlaceOnTerminal(unit, unit.recordLength, nullptr, column - unit.recordLength);
+    PlaceOnTerminal(unit, column, text, count);
+  } else {
+    if (column > unit.recordLength) WriteBlanksAt(unit, unit.recordStart + unit.recordLength, column - unit.recordLength);
+    if (text) WriteAt(unit, unit.recordStart + column, text, count);
+    else WriteBlanksAt(unit, unit.recordStart + column, count);
+  }
+  unit.recordLength = std::max(unit.recordLength, column + count);
+  unit.recordOpen = true;
+}
+
+void EndOutputRecord(IoUnit& unit, bool lineEnd) {
+  switch (unit.kind) {
+    case UnitKind::kTerminal: {
+      const int count = unit.recordLength - unit.pieceStart;
+      if (unit.pieceStart == 0) SendFirstPiece(unit, unit.buffer.get(), count);
+      else WriteTerminal(unit, unit.buffer.get(), count);
+      unit.pieceStart = 0;
+      unit.recordLength = 0;
+      unit.recordOpen = false;
+      return;
+    }
+    case UnitKind::kDirect: {
+      const int data = unit.recl - 2;
+      if (unit.recordLength < data) WriteBlanksAt(unit, unit.recordStart + unit.recordLength, data - unit.recordLength);
+      if (lineEnd) WriteAt(unit, unit.recordStart + data, "\r\n", 2);
+      ++unit.recordNumber;
+      unit.recordStart = (unit.recordNumber - 1) * unit.recl;
+      unit.recordLength = 0;
+      unit.recordOpen = false;
+      return;
+    }
+    default:
+      if (!lineEnd) {
+        unit.writtenEnd = std::max(unit.writtenEnd, unit.recordStart + unit.recordLength);
+        return;
+      }
+      WriteAt(unit, unit.recordStart + unit.recordLength, "\r\n", 2);
+      unit.recordStart += unit.recordLength + 2;
+      unit.writtenEnd = unit.recordStart;
+      unit.recordLength = 0;
+      unit.recordOpen = false;
+  }
+}
+
+void EndConsoleLine() {
+  IoUnit& out = *consoleOut;
+  if (out.outputPending) {
+    platform::Write(OutputHandle(out), "\r\n", 2);
+    out.outputPending = false;
+  }
+  out.prompt = false;
+}
+
+void WriteTerminal(IoUnit& unit, const char* bytes, int count) {
+  if (count <= 0) return;
+  const int error = platform::Write(OutputHandle(unit), bytes, static_cast<std::size_t>(count));
+  if (error != 0) RaiseWrite(unit, error);
+}
+
+}  // namespace fmtio

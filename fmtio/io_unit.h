@@ -1,0 +1,138 @@
+// Logical units: the unit table, OPEN and CLOSE, record output to files and the console, and
+// line input. The only layer that hands bytes to the platform.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "fmtio/item_types.h"
+#include "fmtio/platform.h"
+
+namespace fmtio {
+
+// What a unit is connected to.
+enum class UnitKind : std::uint8_t {
+  kInternal,
+  kTerminal,     // the console and devices
+  kDirect,       // direct-access formatted file
+  kSequential,   // sequential formatted file
+  kUnformatted,  // refused by OPEN
+  kBinary,       // refused by OPEN
+};
+
+enum class CarriageControl : std::uint8_t {
+  kInterpreted,  // column 1 chooses the line spacing and is not written
+  kPlain,        // column 1 written as data ("LIST")
+};
+
+enum class Delim : std::uint8_t { kNone, kApostrophe, kQuote };
+
+// A logical unit's connection record.
+struct IoUnit {
+  int number = 0;
+  std::string name;                      // "CON" for the console, else the trimmed file name
+  int handle = -1;                       // platform handle; 0, 1, 2 the standard streams
+  UnitKind kind = UnitKind::kSequential;
+  CarriageControl carriageControl = CarriageControl::kPlain;
+  Delim delim = Delim::kNone;
+  std::unique_ptr<char[]> buffer;        // block window of a file, or the console line
+  int bufferSize = 0;
+
+  // Files: buffer[0] holds the byte at filePosition; bytes [0, fill) are valid and
+  // [dirtyBegin, dirtyEnd) are still to be written.
+  std::int64_t filePosition = 0;
+  int fill = 0;
+  int dirtyBegin = 0;
+  int dirtyEnd = 0;
+  std::int64_t knownSize = 0;            // bytes the file holds, as far as this unit knows
+  std::int64_t writtenEnd = -1;          // end of the last byte written (sequential), or -1
+
+  // Input: the next byte to take from the buffer, and the current record.
+  int readPosition = 0;
+  std::string line;                      // the current input record, without its line feed
+  int linePosition = 0;                  // characters of the record consumed
+  int lineEnd = 0;                       // end of the record's data: the first carriage return
+  bool haveLine = false;                 // a record is current
+
+  // Output: the current record.
+  std::int64_t recordStart = 0;          // file offset of column 1 (files)
+  int recordLength = 0;                  // furthest character written
+  int column = 0;                        // next position; beyond recordLength by pending blanks
+  int pieceStart = 0;                    // terminals: record column held in buffer[0]
+  bool recordOpen = false;               // an unfinished record ("$" or ADVANCE='NO')
+
+  std::int64_t recordNumber = 1;         // direct access
+  int recl = 1024;                       // record length
+  bool outputPending = false;            // terminal line not yet ended
+  bool prompt = false;                   // the last WRITE to this terminal ended with "$"
+  bool lineEnded = false;                // the closing has already ended the terminal line
+  bool scratch = false;
+  bool blankZero = false;
+  bool eof = false;
+  bool console = false;                  // opened on "CON" or "USER", or a console record
+  bool padNo = false;
+  bool deleteOnClose = false;            // default close disposition DELETE
+  bool writing = false;                  // the buffer holds output (else input)
+  bool writeFailed = false;              // a write was refused: nothing more is written
+  bool stream = false;                   // handle is a stream (no offsets)
+  int lastStatus = 0;
+  platform::FileIdentity identity;
+  bool hasIdentity = false;
+};
+
+// A keyword value of OPEN or CLOSE: text and length (-1: up to the NUL); absent when null.
+struct KeywordText {
+  const char* text = nullptr;
+  int length = -1;
+};
+
+// The keywords of OPEN; every one may be absent. RECL and BLOCKSIZE are numbers (0: absent).
+struct OpenKeywords {
+  KeywordText file, status, access, form, blank, position, action, delim, pad, carriageControl,
+      share;
+  int recl = 0;
+  int blockSize = 0;
+};
+
+// Prepares the console records, registers the end-of-run closing and the console with the
+// run-time support, and arms the floating-point traps: the start of every run.
+void Start(int argc, char** argv);
+
+// OPEN: connects `unit`. Returns 0, or the error number when `options` has kErrorBranch (and
+// always for a unit number out of range); otherwise an error ends the run.
+int Open(int unit, const OpenKeywords& keywords, int options = 0);
+
+// CLOSE with an optional STATUS "KEEP" or "DELETE". Returns as Open.
+int Close(int unit, KeywordText status = {}, int options = 0);
+
+// The end-of-run closing of every unit (also registered with the run-time support).
+void CloseAllUnits();
+
+// ---- Used by the statements -----------------------------------------------------------------
+
+// The unit a READ (`forRead`) or WRITE on `unit` uses, opened implicitly when needed.
+IoUnit& SelectUnit(int unit, bool forRead);
+
+// Places `count` characters (blanks when `text` is null) at record column `column` (0 = column
+// 1) of the current output record; a gap after the characters written so far is filled with
+// blanks. Beyond the record length: 6601.
+void PlaceChars(IoUnit& unit, int column, const char* text, int count);
+
+// Ends the current output record; `lineEnd` false leaves a file's line open ("$").
+void EndOutputRecord(IoUnit& unit, bool lineEnd);
+
+// Prepares a unit for output or input of a new statement.
+void PrepareOutput(IoUnit& unit);
+void PrepareInput(IoUnit& unit);
+
+// Makes the next input record current (in unit.line). Raises 6501 at the end of the file.
+void NextInputRecord(IoUnit& unit);
+
+// Ends a pending console output line with CR LF.
+void EndConsoleLine();
+
+// Writes bytes to the platform stream of a terminal unit (standard error for "ERR").
+void WriteTerminal(IoUnit& unit, const char* bytes, int count);
+
+}  // namespace fmtio
