@@ -181,7 +181,7 @@ void EditElement(const Element& element, const FormatCursor& cursor, OutputRecor
   static char text[kEditBufferSize];
   const ItemClass itemClass = ClassOf(element.type);
   std::uint8_t kind = cursor.kind;
-  const std::uint8_t sub = kind == kExtended ? cursor.sub : kSubNone;
+  const std::uint8_t sub = kind == kExtended ? cursor.sub : std::uint8_t{kSubNone};
   const bool general = kind == kEditG || sub == kSubGD;
   // G on an integer, logical or character item edits as I, L or A with the same w and d.
   if (general && itemClass == ItemClass::kInteger) kind = kEditI;
