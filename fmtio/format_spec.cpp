@@ -1,0 +1,583 @@
+#include "fmtio/format_spec.h"
+
+#include <cstring>
+#include <string>
+
+#include "runtime/run_time_error.h"
+
+namespace fmtio {
+namespace {
+
+constexpr int kMaxDepth = 16;
+constexpr std::int64_t kMaxNumber = 2147483647;
+constexpr int kPlaceholderBase = -121;  // the k-th "^" is stored as -121 - k
+
+// A token of the format text: a number (a digit run or a "^"), a character, or the end.
+struct Token {
+  enum Kind { kNumber, kChar, kEnd } kind = kEnd;
+  int value = 0;  // the number, or the character (upper case)
+  bool placeholder = false;
+  bool tooLarge = false;
+};
+
+// Reads a format text one token at a time, skipping blanks and tabs outside literals.
+class Scanner {
+ public:
+  Scanner(const char* text, int length) : text_(text), length_(length) {}
+
+  Token Next() {
+    SkipBlanks();
+    Token token;
+    if (at_ >= length_) return token;
+    const unsigned char c = static_cast<unsigned char>(text_[at_]);
+    if (c >= '0' && c <= '9') {
+      token.kind = Token::kNumber;
+      std::int64_t value = 0;
+      while (at_ < length_) {
+        const char d = text_[at_];
+        if (d == ' ' || d == '\t') {
+          ++at_;
+          continue;
+        }
+        if (d < '0' || d > '9') break;
+        value = value * 10 + (d - '0');
+        if (value > kMaxNumber) {
+          token.tooLarge = true;
+          value = kMaxNumber;
+        }
+        ++at_;
+      }
+      token.value = static_cast<int>(value);
+      return token;
+    }
+    ++at_;
+    if (c == '^') {
+      token.kind = Token::kNumber;
+      token.placeholder = true;
+      token.value = kPlaceholderBase - placeholders_++;
+      return token;
+    }
+    token.kind = Token::kChar;
+    token.value = c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c;
+    return token;
+  }
+
+  // The next token without taking it.
+  Token Peek() {
+    const int at = at_, placeholders = placeholders_;
+    const Token token = Next();
+    at_ = at;
+    placeholders_ = placeholders;
+    return token;
+  }
+
+  // Raw characters, for literals: the position and the text.
+  int& position() { return at_; }
+  const char* text() const { return text_; }
+  int length() const { return length_; }
+
+ private:
+  void SkipBlanks() {
+    while (at_ < length_ && (text_[at_] == ' ' || text_[at_] == '\t')) ++at_;
+  }
+
+  const char* text_;
+  int length_;
+  int at_ = 0;
+  int placeholders_ = 0;
+};
+
+// Raised inside the compiler to store an error entry and stop.
+struct CompileError {
+  int number;
+};
+
+class Compiler {
+ public:
+  Compiler(const char* text, int length, FormatSpec& spec) : scan_(text, length), spec_(spec) {}
+
+  void Compile() {
+    spec_.clear();
+    entry_ = 0;
+    try {
+      if (!IsChar(scan_.Next(), '(')) throw CompileError{6981};
+      for (;;) {
+        entry_ = spec_.size();
+        if (Entry()) return;
+      }
+    } catch (const CompileError& error) {
+      spec_.resize(entry_);
+      spec_.push_back(kError);
+      Put16(error.number);
+    }
+  }
+
+ private:
+  static bool IsChar(const Token& token, int c) { return token.kind == Token::kChar && token.value == c; }
+
+  void Put16(int value) {
+    spec_.push_back(static_cast<std::uint8_t>(value & 0xFF));
+    spec_.push_back(static_cast<std::uint8_t>((value >> 8) & 0xFF));
+  }
+
+  void PutNumber(int value, bool placeholder) {
+    if (!placeholder && value >= -120 && value <= 120) {
+      spec_.push_back(static_cast<std::uint8_t>(static_cast<std::int8_t>(value)));
+      return;
+    }
+    spec_.push_back(127);
+    for (int i = 0; i < 4; ++i) spec_.push_back(static_cast<std::uint8_t>((static_cast<std::uint32_t>(value) >> (8 * i)) & 0xFF));
+  }
+
+  // Stores an entry: code byte, sub-kind, repeat count and parameters.
+  void PutEntry(int kind, int sub, const Token* count, const Token* params, int paramCount) {
+    std::uint8_t code = static_cast<std::uint8_t>(kind);
+    if (count) code |= kRepeatBit;
+    code |= static_cast<std::uint8_t>(paramCount << kParamShift);
+    spec_.push_back(code);
+    if (kind == kExtended) spec_.push_back(static_cast<std::uint8_t>(sub));
+    if (count) PutNumber(count->value, count->placeholder);
+    for (int i = 0; i < paramCount; ++i) PutNumber(params[i].value, params[i].placeholder);
+  }
+
+  Token Number() {
+    const Token token = scan_.Next();
+    if (token.kind != Token::kNumber) throw CompileError{6980};
+    if (token.tooLarge) throw CompileError{6991};
+    return token;
+  }
+
+  bool PeekChar(int c) { return IsChar(scan_.Peek(), c); }
+
+  bool OptionalNumber(Token& token) {
+    if (scan_.Peek().kind != Token::kNumber) return false;
+    token = Number();
+    return true;
+  }
+
+  void Point() {
+    if (!IsChar(scan_.Next(), '.')) throw CompileError{6987};
+  }
+
+  // w, then ".m" optional (m required after the point); m > w is 6990.
+  int WidthAndMinimum(Token (&p)[3], bool widthRequired, bool storeZeroMinimum) {
+    if (widthRequired) p[0] = Number();
+    else if (!OptionalNumber(p[0])) return 0;
+    if (PeekChar('.')) {
+      scan_.Next();
+      p[1] = Number();
+      if (!p[0].placeholder && !p[1].placeholder && p[1].value > p[0].value) throw CompileError{6990};
+      return 2;
+    }
+    if (storeZeroMinimum) {
+      p[1] = Token{Token::kNumber, 0};
+      return 2;
+    }
+    return 1;
+  }
+
+  // Compiles one entry; returns true after the final parenthesis.
+  bool Entry() {
+    Token token = scan_.Next();
+    Token count;
+    bool counted = false;
+    if (token.kind == Token::kNumber) {
+      if (token.tooLarge) throw CompileError{6991};
+      count = token;
+      counted = true;
+      token = scan_.Next();
+    }
+    const Token* repeat = counted ? &count : nullptr;
+    Token p[3];
+    if (token.kind == Token::kEnd) throw CompileError{6988};
+    const int c = token.value;
+    const auto noCount = [&] {
+      if (counted) throw CompileError{6983};
+    };
+    switch (c) {
+      case 'X': {
+        p[0] = counted ? count : Token{Token::kNumber, 1};
+        PutEntry(kTabRight, 0, nullptr, p, 1);
+        progress_ = true;
+        break;
+      }
+      case 'H': {
+        if (!counted) throw CompileError{6984};
+        if (count.placeholder) throw CompileError{6984};
+        int& at = scan_.position();
+        if (count.value > scan_.length() - at) throw CompileError{6988};
+        PutEntry(kLiteral, 0, &count, nullptr, 0);
+        spec_.insert(spec_.end(), scan_.text() + at, scan_.text() + at + count.value);
+        at += count.value;
+        progress_ = true;
+        break;
+      }
+      case '\'':
+      case '"': {
+        noCount();
+        Literal(static_cast<char>(c));
+        break;
+      }
+      case 'P': {
+        if (!counted) throw CompileError{6984};
+        PutEntry(kScale, 0, &count, nullptr, 0);
+        progress_ = true;
+        break;
+      }
+      case '+':
+      case '-': {
+        noCount();
+        Token k = Number();
+        if (!IsChar(scan_.Next(), 'P')) throw CompileError{6982};
+        if (c == '-' && !k.placeholder) k.value = -k.value;
+        PutEntry(kScale, 0, &k, nullptr, 0);
+        progress_ = true;
+        break;
+      }
+      case 'A': {
+        const int n = OptionalNumber(p[0]) ? 1 : 0;
+        PutEntry(kEditA, 0, repeat, p, n);
+        progress_ = true;
+        break;
+      }
+      case 'L': {
+        p[0] = Number();
+        PutEntry(kEditL, 0, repeat, p, 1);
+        progress_ = true;
+        break;
+      }
+      case 'I': {
+        const int n = WidthAndMinimum(p, true, false);
+        PutEntry(kEditI, 0, repeat, p, n);
+        progress_ = true;
+        break;
+      }
+      case 'D':
+      case 'F': {
+        p[0] = Number();
+        Point();
+        p[1] = Number();
+        PutEntry(c == 'D' ? kEditD : kEditF, 0, repeat, p, 2);
+        progress_ = true;
+        break;
+      }
+      case 'E':
+      case 'G':
+        RealDescriptor(c, repeat, p);
+        progress_ = true;
+        break;
+      case 'Z': {
+        const int n = WidthAndMinimum(p, false, true);
+        PutEntry(kEditZ, 0, repeat, p, n);
+        progress_ = true;
+        break;
+      }
+      case 'O': {
+        const int n = WidthAndMinimum(p, false, true);
+        PutEntry(kExtended, kSubO, repeat, p, n);
+        progress_ = true;
+        break;
+      }
+      case 'B': {
+        if (PeekChar('N') || PeekChar('Z')) {
+          noCount();
+          PutEntry(IsChar(scan_.Next(), 'N') ? kBlankNull : kBlankZero, 0, nullptr, nullptr, 0);
+          break;
+        }
+        const int n = WidthAndMinimum(p, false, true);
+        PutEntry(kExtended, kSubB, repeat, p, n);
+        progress_ = true;
+        break;
+      }
+      case 'Q': {
+        noCount();
+        PutEntry(kExtended, kSubQ, nullptr, nullptr, 0);
+        progress_ = true;
+        break;
+      }
+      case 'S': {
+        noCount();
+        int kind = kPlusOff;
+        if (PeekChar('P')) {
+          scan_.Next();
+          kind = kPlusOn;
+        } else if (PeekChar('S')) {
+          scan_.Next();
+        }
+        PutEntry(kind, 0, nullptr, nullptr, 0);
+        break;
+      }
+      case 'T': {
+        noCount();
+        int kind = kTabTo;
+        if (PeekChar('L')) {
+          scan_.Next();
+          kind = kTabLeft;
+        } else if (PeekChar('R')) {
+          scan_.Next();
+          kind = kTabRight;
+        }
+        p[0] = Number();
+        if (!p[0].placeholder && p[0].value == 0) throw CompileError{6982};
+        PutEntry(kind, 0, nullptr, p, 1);
+        break;
+      }
+      case '(': {
+        if (++depth_ > kMaxDepth) throw CompileError{6986};
+        if (depth_ == 1) {
+          reversion_ = entry_;
+          progress_ = false;
+        } else {
+          progress_ = true;
+        }
+        PutEntry(kGroupOpen, 0, repeat, nullptr, 0);
+        break;
+      }
+      case ')': {
+        noCount();
+        if (depth_ == 0) {
+          Final();
+          return true;
+        }
+        --depth_;
+        PutEntry(kGroupClose, 0, nullptr, nullptr, 0);
+        break;
+      }
+      case '/': {
+        PutEntry(kRecordEnd, 0, repeat, nullptr, 0);
+        progress_ = true;
+        break;
+      }
+      case ':': noCount(); PutEntry(kColon, 0, nullptr, nullptr, 0); break;
+      case '$':
+      case '\\': noCount(); PutEntry(kDollar, 0, nullptr, nullptr, 0); break;
+      case ',':
+      case '.': noCount(); throw CompileError{6989};
+      default: throw CompileError{6989};
+    }
+    if (PeekChar(',')) scan_.Next();
+    return false;
+  }
+
+  void Literal(char delimiter) {
+    int& at = scan_.position();
+    const char* text = scan_.text();
+    std::string chars;
+    for (;;) {
+      if (at >= scan_.length()) throw CompileError{6988};
+      const char c = text[at++];
+      if (c == delimiter) {
+        if (at < scan_.length() && text[at] == delimiter) {
+          chars += c;
+          ++at;
+          continue;
+        }
+        break;
+      }
+      chars += c;
+    }
+    const Token count{Token::kNumber, static_cast<int>(chars.size())};
+    PutEntry(kLiteral, 0, &count, nullptr, 0);
+    spec_.insert(spec_.end(), chars.begin(), chars.end());
+  }
+
+  // E and G in all their forms: EN, ES (E only), Ew.d[Ee], Gw.d[Ee], and with exponent letter D.
+  void RealDescriptor(int letter, const Token* repeat, Token (&p)[3]) {
+    if (PeekChar('N') || PeekChar('S')) {
+      if (letter == 'G') throw CompileError{6989};
+      const int sub = IsChar(scan_.Next(), 'N') ? kSubEN : kSubES;
+      p[0] = Number();
+      Point();
+      p[1] = Number();
+      if (!p[0].placeholder && !p[1].placeholder && p[1].value > p[0].value) throw CompileError{6971};
+      int n = 2;
+      if (PeekChar('E')) {
+        scan_.Next();
+        p[2] = Number();
+        if (!p[2].placeholder && p[2].value == 0) throw CompileError{6972};
+        n = 3;
+      }
+      PutEntry(kExtended, sub, repeat, p, n);
+      return;
+    }
+    p[0] = Number();
+    Point();
+    p[1] = Number();
+    int n = 2;
+    int sub = kSubNone;
+    if (PeekChar('D')) {
+      scan_.Next();
+      sub = letter == 'E' ? kSubED : kSubGD;
+      p[2] = Number();
+      n = 3;
+    } else if (PeekChar('E')) {
+      scan_.Next();
+      p[2] = Number();
+      n = 3;
+    }
+    if (sub != kSubNone) PutEntry(kExtended, sub, repeat, p, n);
+    else PutEntry(letter == 'E' ? kEditE : kEditG, 0, repeat, p, n);
+  }
+
+  void Final() {
+    spec_.push_back(kFinal);
+    std::size_t offset = 0;
+    if (progress_) offset = spec_.size() - reversion_;
+    // Subtle: the offset is kept in 16 bits; a format too long for that cannot be interpreted.
+    if (offset > 0xFFFF) throw CompileError{6988};
+    Put16(static_cast<int>(offset));
+  }
+
+  Scanner scan_;
+  FormatSpec& spec_;
+  std::size_t entry_ = 0;      // start of the entry being compiled
+  std::size_t reversion_ = 0;  // the open entry of the last top-level group, or the start
+  int depth_ = 0;
+  bool progress_ = false;
+};
+
+}  // namespace
+
+void CompileFormat(const char* text, int length, FormatSpec& spec) {
+  if (length < 0) length = static_cast<int>(std::strlen(text));
+  Compiler(text, length, spec).Compile();
+}
+
+void FormatCursor::Reset(const FormatSpec& spec, bool unitBlankZero) {
+  spec_ = spec.data();
+  position_ = 0;
+  repeat_ = 0;
+  top_ = -1;
+  scale = 0;
+  plusSigns = false;
+  blankZero = unitBlankZero;
+  suppressRecordEnd = false;
+  consumedSinceReversion_ = false;
+  kind = 0;
+  sub = 0;
+}
+
+namespace {
+
+// Reads a stored number at `at`, advancing it; placeholders take their run-time values.
+int ReadNumber(const std::uint8_t* spec, std::uint32_t& at, const int* values, int count) {
+  const std::int8_t first = static_cast<std::int8_t>(spec[at++]);
+  if (first != 127) return first;
+  std::uint32_t raw = 0;
+  for (int i = 0; i < 4; ++i) raw |= static_cast<std::uint32_t>(spec[at++]) << (8 * i);
+  const int value = static_cast<int>(raw);
+  if (value <= kPlaceholderBase) {
+    const int index = kPlaceholderBase - value;
+    if (index >= count) runtime::Raise(6980);
+    return values[index];
+  }
+  return value;
+}
+
+int Read16(const std::uint8_t* spec, std::uint32_t& at) {
+  const int value = spec[at] | (spec[at + 1] << 8);
+  at += 2;
+  return value;
+}
+
+bool IsDataEdit(int kind) {
+  return (kind >= kEditA && kind <= kEditZ) || kind == kExtended;
+}
+
+}  // namespace
+
+bool FormatCursor::NextEditDescriptor(bool itemsRemain, FormatRecord& record) {
+  if (--repeat_ >= 1) return itemsRemain;
+  for (;;) {
+    const std::uint32_t entryStart = position_;
+    const std::uint8_t code = spec_[position_++];
+    const int entryKind = code & kKindMask;
+    if (entryKind == kFinal) {
+      const int offset = Read16(spec_, position_);
+      if (!itemsRemain || offset == 0) {
+        position_ = entryStart;
+        break;
+      }
+      // Subtle: a tail that consumes no item would end records forever; the waiting item then
+      // meets the end of the format instead.
+      if (!consumedSinceReversion_) {
+        position_ = entryStart;
+        break;
+      }
+      consumedSinceReversion_ = false;
+      record.EndRecord();
+      position_ = entryStart + 1 - static_cast<std::uint32_t>(offset);
+      continue;
+    }
+    if (entryKind == kError) {
+      position_ = entryStart;
+      std::uint32_t at = entryStart + 1;
+      runtime::Raise(Read16(spec_, at));
+    }
+    std::uint8_t entrySub = 0;
+    if (entryKind == kExtended) entrySub = spec_[position_++];
+    repeat_ = 0;
+    w = 0;
+    d = 1;
+    e = 2;
+    if (code & kRepeatBit) repeat_ = ReadNumber(spec_, position_, placeholders, placeholderCount);
+    const int params = code >> kParamShift;
+    int* targets[3] = {&w, &d, &e};
+    for (int i = 0; i < params; ++i) *targets[i] = ReadNumber(spec_, position_, placeholders, placeholderCount);
+
+    if (IsDataEdit(entryKind)) {
+      if (!itemsRemain) {
+        position_ = entryStart;
+        repeat_ = 0;
+        break;
+      }
+      kind = static_cast<std::uint8_t>(entryKind);
+      sub = entrySub;
+      consumedSinceReversion_ = true;
+      return true;
+    }
+    switch (entryKind) {
+      case kLiteral: {
+        const int count = repeat_;
+        record.Literal(reinterpret_cast<const char*>(spec_ + position_), count);
+        position_ += static_cast<std::uint32_t>(count);
+        break;
+      }
+      case kScale: scale = repeat_; break;
+      case kPlusOn: plusSigns = true; break;
+      case kPlusOff: plusSigns = false; break;
+      case kBlankNull: blankZero = false; break;
+      case kBlankZero: blankZero = true; break;
+      case kTabRight: record.TabRight(w); break;
+      case kTabLeft: record.TabLeft(w); break;
+      case kTabTo: record.TabTo(w); break;
+      case kRecordEnd: {
+        const int count = (code & kRepeatBit) ? repeat_ : 1;
+        for (int i = 0; i < count; ++i) record.EndRecord();
+        break;
+      }
+      case kGroupOpen:
+        groups_[++top_] = Group{position_, repeat_};
+        break;
+      case kGroupClose:
+        if (--groups_[top_].passes >= 1) position_ = groups_[top_].position;
+        else --top_;
+        break;
+      case kColon:
+        if (!itemsRemain) {
+          repeat_ = 0;
+          return false;
+        }
+        break;
+      case kDollar:
+        if (!itemsRemain) suppressRecordEnd = true;
+        break;
+      default: break;
+    }
+    repeat_ = 0;
+  }
+  repeat_ = 0;
+  return false;
+}
+
+}  // namespace fmtio
