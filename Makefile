@@ -28,3 +28,7 @@ demo: build
 
 clean:
 	rm -rf $(BUILD) $(SANBUILD) build-fuzz build-bench
+
+PREFIX ?= /usr/local
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
