@@ -4,6 +4,7 @@
 set -euo pipefail
 build=$1
 source=$2
+flags=${3:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 cmake --install "$build" --prefix "$work/prefix" > "$work/install.log"
@@ -12,7 +13,8 @@ for f in bin/truss share/man/man1/truss.1 include/fmtio/fmtio.h lib/libfmtio.a \
   [ -e "$work/prefix/$f" ] || { echo "missing in the installed tree: $f"; exit 1; }
 done
 cmake -S "$source/examples/engine" -B "$work/consumer" -DCMAKE_PREFIX_PATH="$work/prefix" \
-      -DCMAKE_BUILD_TYPE=Release > "$work/configure.log"
+      -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$flags" \
+      > "$work/configure.log"
 cmake --build "$work/consumer" > "$work/build.log"
 mkdir "$work/run"
 cd "$work/run"
