@@ -516,7 +516,11 @@ void WriteStderr(const char* bytes, std::size_t count) {
 }  // namespace
 
 void Start(int argc, char** argv) {
-  for (Slot& slot : slots) slot.unit.reset();
+  // A run starts with no unit connected; handles an earlier run in this process left open go.
+  for (Slot& slot : slots) {
+    if (slot.unit && !slot.unit->console) platform::CloseHandle(slot.unit->handle);
+    slot.unit.reset();
+  }
   nextArgument = 0;
   ResetConsoleRecord(consoleIn, platform::kStdin);
   const bool shared = platform::IsCharacterDevice(platform::kStdin) &&
