@@ -6,96 +6,95 @@
 namespace fmtio {
 namespace {
 
-// Fills `out` with the 17 significant digits of a finite, nonzero magnitude.
+// Fills `out` with the digits and exponent of a finite, positive, nonzero value: the correctly
+// rounded 17 significant digits, trailing zeros removed.
 void FiniteDigits(double magnitude, DecimalDigits& out) {
-  // "d.dddddddddddddddde+XXX": 1 + 1 + 16 + 5 characters at most.
+  // "d.dddddddddddddddde-XXX" is 23 characters at most.
   char text[32];
   const auto result = std::to_chars(text, text + sizeof text, magnitude, std::chars_format::scientific, 16);
   const char* end = result.ptr;
-  const char* exponent = static_cast<const char*>(std::memchr(text, 'e', static_cast<std::size_t>(end - text)));
+  const char* letter = static_cast<const char*>(std::memchr(text, 'e', static_cast<std::size_t>(end - text)));
   int count = 0;
   out.digits[count++] = text[0];
-  for (const char* p = text + 2; p < exponent; ++p) out.digits[count++] = *p;
+  for (const char* p = text + 2; p < letter; ++p) out.digits[count++] = *p;
   while (count > 1 && out.digits[count - 1] == '0') --count;
   out.count = count;
-  int value = 0;
-  std::from_chars(exponent + (exponent[1] == '+' ? 2 : 1), end, value);
-  out.exponent = value + 1;
+  int power = 0;
+  std::from_chars(letter + (letter[1] == '+' ? 2 : 1), end, power);
+  // d.ddd times 10^power is 0.dddd times 10^(power + 1).
+  out.exponent = power + 1;
 }
 
-void Zero(DecimalDigits& out) {
+void SetZero(DecimalDigits& out) {
   out.negative = false;
   out.exponent = 0;
   out.count = 1;
   out.digits[0] = '0';
 }
 
+// Subtle: NaNs and infinities are told apart by their bits alone. The program runs with the
+// invalid-operation trap armed, and merely loading a signalling NaN into a floating-point
+// register would raise it. The indefinite NaN is the one the processor itself produces: sign
+// set, quiet bit set, the rest of the fraction zero.
+const char* SpecialText(bool negative, std::uint64_t fraction, std::uint64_t quietBit) {
+  if (fraction == 0) return "1#INF";
+  if ((fraction & quietBit) == 0) return "1#SNAN";
+  if (negative && fraction == quietBit) return "1#IND";
+  return "1#QNAN";
+}
+
 }  // namespace
 
 DecimalDigits DecimalDigitsOfReal4(std::uint32_t bits) {
   DecimalDigits out;
-  const std::uint32_t exponentBits = (bits >> 23) & 0xFF;
-  const std::uint32_t fraction = bits & 0x7FFFFF;
-  out.negative = (bits >> 31) != 0;
-  if (exponentBits == 0xFF) {
-    // Non-finite values are classified from their bits: loading a signalling NaN would trap.
+  const bool negative = (bits >> 31) != 0;
+  const std::uint32_t magnitudeBits = bits & 0x7FFFFFFFu;
+  if ((magnitudeBits >> 23) == 0xFF) {
     out.finite = false;
-    if (fraction == 0) out.special = "1#INF";
-    else if ((fraction & 0x400000) == 0) out.special = "1#SNAN";
-    else if (out.negative && fraction == 0x400000) out.special = "1#IND";
-    else out.special = "1#QNAN";
+    out.special = SpecialText(negative, magnitudeBits & 0x7FFFFFu, 0x400000u);
     return out;
   }
-  if ((bits & 0x7FFFFFFF) == 0) {
-    Zero(out);
+  if (magnitudeBits == 0) {
+    SetZero(out);  // also negative zero: zero has no sign
     return out;
   }
-  float value;
-  std::memcpy(&value, &bits, 4);
-  FiniteDigits(value < 0 ? -static_cast<double>(value) : static_cast<double>(value), out);
+  out.negative = negative;
+  float magnitude;
+  std::memcpy(&magnitude, &magnitudeBits, sizeof magnitude);
+  // Widening a finite float to double is exact, subnormals included.
+  FiniteDigits(static_cast<double>(magnitude), out);
   return out;
 }
 
 DecimalDigits DecimalDigitsOfReal8(std::uint64_t bits) {
   DecimalDigits out;
-  const std::uint64_t exponentBits = (bits >> 52) & 0x7FF;
-  const std::uint64_t fraction = bits & 0xFFFFFFFFFFFFFull;
-  out.negative = (bits >> 63) != 0;
-  if (exponentBits == 0x7FF) {
+  const bool negative = (bits >> 63) != 0;
+  const std::uint64_t magnitudeBits = bits & 0x7FFFFFFFFFFFFFFFull;
+  if ((magnitudeBits >> 52) == 0x7FF) {
     out.finite = false;
-    const std::uint64_t quiet = 0x8000000000000ull;
-    if (fraction == 0) out.special = "1#INF";
-    else if ((fraction & quiet) == 0) out.special = "1#SNAN";
-    else if (out.negative && fraction == quiet) out.special = "1#IND";
-    else out.special = "1#QNAN";
+    out.special = SpecialText(negative, magnitudeBits & 0xFFFFFFFFFFFFFull, 0x8000000000000ull);
     return out;
   }
-  if ((bits & 0x7FFFFFFFFFFFFFFFull) == 0) {
-    Zero(out);
+  if (magnitudeBits == 0) {
+    SetZero(out);
     return out;
   }
-  double value;
-  std::memcpy(&value, &bits, 8);
-  FiniteDigits(value < 0 ? -value : value, out);
+  out.negative = negative;
+  double magnitude;
+  std::memcpy(&magnitude, &magnitudeBits, sizeof magnitude);
+  FiniteDigits(magnitude, out);
   return out;
 }
 
 bool RoundDigits(DecimalDigits& value, int n) {
   if (n < 0) n = 0;
   if (value.count <= n) return false;
-  const char next = value.digits[n];
-  if (next < '5') {
+  if (value.digits[n] < '5') {
     value.count = n;
     bool anyNonZero = false;
-    for (int i = 0; i < n; ++i) anyNonZero |= value.digits[i] != '0';
+    for (int i = 0; i < n; ++i) anyNonZero = anyNonZero || value.digits[i] != '0';
     if (!anyNonZero) value.negative = false;
     return false;
-  }
-  if (n == 0) {
-    value.digits[0] = '1';
-    value.count = 1;
-    ++value.exponent;
-    return true;
   }
   value.count = n;
   for (int i = n - 1; i >= 0; --i) {
@@ -105,10 +104,11 @@ bool RoundDigits(DecimalDigits& value, int n) {
     }
     value.digits[i] = '0';
   }
-  // Every digit was 9: the value becomes 1 followed by n zeros, one power of ten higher.
+  // Every kept digit was 9 (or none was kept): 1 followed by n zeros, one power of ten higher.
+  // n < count <= 17 here, so the n + 1 digits fit.
   value.digits[0] = '1';
-  for (int i = 1; i <= n && i < 17; ++i) value.digits[i] = '0';
-  value.count = n + 1 <= 17 ? n + 1 : 17;
+  for (int i = 1; i <= n; ++i) value.digits[i] = '0';
+  value.count = n + 1;
   ++value.exponent;
   return true;
 }
