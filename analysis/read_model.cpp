@@ -35,27 +35,26 @@ void SkipRecordValues(int integers, int reals) {
   fmtio::EndRead();
 }
 
-void EchoNodesToReport(const TrussModel& m, int IOUT, int first, int last) {
-  fmtio::BeginWrite(IOUT, "(1X,I3,8X,3I2,10X,1P,3E15.6,10X,1P,3E15.6)", -1);
-  for (int K = first; K <= last; ++K) {
-    fmtio::WriteItem(K);
-    for (int J = 1; J <= 3; ++J) fmtio::WriteItem(m.IFIX(J, K));
-    fmtio::WriteItem(m.XC(K));
-    fmtio::WriteItem(m.YC(K));
-    fmtio::WriteItem(m.ZC(K));
-    for (int J = 1; J <= 3; ++J) fmtio::WriteItem(m.FORCE(J, K));
-  }
-  fmtio::EndWrite();
-}
-
-void EchoNodeToPlot(const TrussModel& m, int IGRP, int K) {
-  fmtio::BeginWrite(IGRP, "(1X,I2,3(' ',I1),6(' ',E10.4))", -1);
+// The ten items of node K: number, fixities, coordinates, loads.
+void WriteNodeItems(const TrussModel& m, int K) {
   fmtio::WriteItem(K);
   for (int J = 1; J <= 3; ++J) fmtio::WriteItem(m.IFIX(J, K));
   fmtio::WriteItem(m.XC(K));
   fmtio::WriteItem(m.YC(K));
   fmtio::WriteItem(m.ZC(K));
   for (int J = 1; J <= 3; ++J) fmtio::WriteItem(m.FORCE(J, K));
+}
+
+// One statement for all the nodes: format reversion starts each further node on a new record.
+void EchoNodesToReport(const TrussModel& m, int IOUT, int first, int last) {
+  fmtio::BeginWrite(IOUT, "(1X,I3,8X,3I2,10X,1P,3E15.6,10X,1P,3E15.6)", -1);
+  for (int K = first; K <= last; ++K) WriteNodeItems(m, K);
+  fmtio::EndWrite();
+}
+
+void EchoNodeToPlot(const TrussModel& m, int IGRP, int K) {
+  fmtio::BeginWrite(IGRP, "(1X,I2,3(' ',I1),6(' ',E10.4))", -1);
+  WriteNodeItems(m, K);
   fmtio::EndWrite();
 }
 
@@ -114,8 +113,9 @@ void ReadNodes(TrussModel& m, int IOUT, int IGRP) {
     fmtio::BeginRead(kDataUnit, nullptr, 0);
     ReadInteger(N);
     const int NL = L + 1;
-    // A node outside the arrays is refused before anything of its record is stored.
-    if (N < NL || N > kMaxNodes) {
+    // The first record must be node 1 (there is nothing before it to generate from), and a
+    // node outside the arrays is refused before anything of its record is stored.
+    if (N < NL || N > kMaxNodes || (L == 0 && N != 1)) {
       SkipRecordValues(3, 6);
       NodeError(IOUT, N);
     }

@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <vector>
 
+#include "fmtio/item_types.h"
+#include "runtime/run_time_error.h"
+
 namespace fmtio {
 
 // Kind of an entry of a compiled format (bits 0-4 of its code byte).
@@ -112,5 +115,16 @@ struct FormatCursor {
   Group groups_[16];
   bool consumedSinceReversion_ = false;
 };
+
+// Raises the error of an item whose class the descriptor does not accept (also when the format
+// offered no descriptor for it).
+[[noreturn]] inline void RaiseTypeError(ItemClass itemClass) {
+  switch (itemClass) {
+    case ItemClass::kCharacter: runtime::Raise(6205);
+    case ItemClass::kReal: case ItemClass::kComplex: runtime::Raise(6206);
+    case ItemClass::kLogical: runtime::Raise(6208);
+    default: runtime::Raise(6207);
+  }
+}
 
 }  // namespace fmtio

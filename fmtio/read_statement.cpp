@@ -43,15 +43,6 @@ struct ReadStatement {
 
 ReadStatement statement;
 
-[[noreturn]] void RaiseTypeError(ItemClass itemClass) {
-  switch (itemClass) {
-    case ItemClass::kCharacter: runtime::Raise(6205);
-    case ItemClass::kReal: case ItemClass::kComplex: runtime::Raise(6206);
-    case ItemClass::kLogical: runtime::Raise(6208);
-    default: runtime::Raise(6207);
-  }
-}
-
 void Check(int error) {
   if (error != 0) runtime::Raise(error);
 }

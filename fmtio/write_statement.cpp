@@ -155,15 +155,6 @@ class OutputRecord final : public FormatRecord {
   bool interpretFirst_;
 };
 
-[[noreturn]] void RaiseTypeError(ItemClass itemClass) {
-  switch (itemClass) {
-    case ItemClass::kCharacter: runtime::Raise(6205);
-    case ItemClass::kReal: case ItemClass::kComplex: runtime::Raise(6206);
-    case ItemClass::kLogical: runtime::Raise(6208);
-    default: runtime::Raise(6207);
-  }
-}
-
 std::int64_t IntegerValue(const Element& element) {
   switch (element.type) {
     case kInteger1: { std::int8_t v; std::memcpy(&v, element.bytes, 1); return v; }
