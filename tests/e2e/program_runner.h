@@ -1,0 +1,41 @@
+// Runs the built truss program as a real process in a scratch folder, with the console answers
+// piped to its standard input, and collects everything it left behind.
+#pragma once
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+// What one run of the program produced.
+struct RunResult {
+  std::string out;                           // standard output, byte for byte
+  std::string err;                           // standard error, byte for byte
+  int exitCode = -1;                         // exit status, or -1 when the process did not exit
+  std::map<std::string, std::string> files;  // every file in the folder after the run, by name
+};
+
+// A file placed in the scratch folder before the run.
+struct InputFile {
+  std::string name;
+  std::string contents;
+};
+
+// Creates a fresh scratch folder, writes `files` into it, runs the program there with `answers`
+// on its standard input and `args` as its command-line arguments, collects the result and removes
+// the folder again.
+RunResult RunProgram(const std::string& answers, const std::vector<InputFile>& files,
+                     const std::vector<std::string>& args = {});
+
+// The contents of a file of the source tree, given relative to its root.
+std::string ReadSourceFile(const std::string& relativePath);
+
+// The lines joined with carriage return and line feed after each, as the program ends every line.
+std::string Lines(const std::vector<std::string>& lines);
+
+// A text file of the lines, each ended by a line feed only (the way a user's editor writes a
+// data file).
+std::string DataFile(const std::vector<std::string>& lines);
+
+}  // namespace e2e
