@@ -1,5 +1,6 @@
 #include "analysis/band_solver.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "analysis/band_stiffness.h"
@@ -7,15 +8,24 @@
 namespace analysis {
 namespace {
 
-// Position (from 0) of U(i, j) in the band array.
-int At(int i, int j, int NEQ, int MUD) {
-  int p = 0;
-  BandLocation(p, i, j, NEQ, MUD);
-  return p - 1;
-}
+// The band array with its positions: U(i, j) for i <= j <= i + MUD, indices from 1.
+class Band {
+ public:
+  Band(float* A, int NEQ, int MUD) : a_(A), NEQ_(NEQ), MUD_(MUD) {}
+  float& operator()(int i, int j) const {
+    int IR = 0;
+    BandLocation(IR, i, j, NEQ_, MUD_);
+    return a_[IR - 1];
+  }
 
-int Max(int a, int b) { return a > b ? a : b; }
-int Min(int a, int b) { return a < b ? a : b; }
+ private:
+  float* a_;
+  int NEQ_;
+  int MUD_;
+};
+
+// A stored pivot that a substitution cannot divide by: zero, or not a number.
+bool UnusablePivot(double PIV) { return !std::islessgreater(PIV, 0.0); }
 
 }  // namespace
 
@@ -25,61 +35,71 @@ void SolveBand(float* R, float* A, int NEQ, int NRHS, int MUD, int MODE, float R
     return;
   }
   IER = 0;
-  // Factorization A = U'U, row by row; inner products and pivots in double precision.
+  const Band U(A, NEQ, MUD);
+
+  // Factorization A = U'U, row by row, in place; sums, tolerance and pivot in double precision.
   for (int k = 1; k <= NEQ; ++k) {
-    const int e = Min(k + MUD, NEQ);
-    const double TOL = static_cast<double>(A[At(k, k, NEQ, MUD)]) * RELTOL;
+    const int e = std::min(k + MUD, NEQ);
+    const double TOL = static_cast<double>(U(k, k)) * RELTOL;
     double s = 0.0;
-    for (int l = k - 1; l >= Max(1, k - MUD); --l) {
-      const double u = A[At(l, k, NEQ, MUD)];
-      s += u * u;
+    for (int l = k - 1; l >= std::max(1, k - MUD); --l) {
+      s += static_cast<double>(U(l, k)) * U(l, k);
     }
-    s = A[At(k, k, NEQ, MUD)] - s;
-    // Subtle: "not greater than zero" also catches a NaN, with a comparison that does not trap.
+    s = U(k, k) - s;
+    // Subtle: "not greater than zero" must also refuse a NaN, with a comparison that does not
+    // raise the invalid-operation trap.
     if (!std::isgreater(s, 0.0)) {
       IER = -1;
       return;
     }
-    if (s <= TOL && IER == 0) IER = k - 1;
+    // Loss of significance: the first row k >= 2 is reported as k - 1; row 1 leaves IER at 0.
+    if (std::islessequal(s, TOL) && IER == 0) IER = k - 1;
     double PIV = std::sqrt(s);
-    A[At(k, k, NEQ, MUD)] = static_cast<float>(PIV);
+    U(k, k) = static_cast<float>(PIV);
+    // Subtle: the reciprocal comes from the unrounded root, not from the stored U(k, k).
     PIV = 1.0 / PIV;
     for (int j = k + 1; j <= e; ++j) {
       double t = 0.0;
-      for (int l = k - 1; l >= Max(1, j - MUD); --l) {
-        t += static_cast<double>(A[At(l, k, NEQ, MUD)]) * A[At(l, j, NEQ, MUD)];
+      for (int l = k - 1; l >= std::max(1, j - MUD); --l) {
+        t += static_cast<double>(U(l, k)) * U(l, j);
       }
-      t = A[At(k, j, NEQ, MUD)] - t;
-      A[At(k, j, NEQ, MUD)] = static_cast<float>(t * PIV);
+      t = U(k, j) - t;
+      U(k, j) = static_cast<float>(t * PIV);
     }
   }
-  // Forward substitution U'y = R.
+
+  // Forward substitution U'y = R; the pivots are the stored single-precision diagonal.
   for (int k = 1; k <= NEQ; ++k) {
-    double PIV = A[At(k, k, NEQ, MUD)];
-    if (!(std::islessgreater(PIV, 0.0))) {
+    double PIV = U(k, k);
+    if (UnusablePivot(PIV)) {
       IER = -1;
       return;
     }
     PIV = 1.0 / PIV;
-    for (int c = 0; c < NRHS; ++c) {
-      float* y = R + static_cast<long>(NEQ) * c;
+    for (int c = 1; c <= NRHS; ++c) {
+      float* y = R + static_cast<long>(NEQ) * (c - 1);
       double t = 0.0;
-      for (int l = k - 1; l >= Max(1, k - MUD); --l) t += static_cast<double>(A[At(l, k, NEQ, MUD)]) * y[l - 1];
+      for (int l = k - 1; l >= std::max(1, k - MUD); --l) {
+        t += static_cast<double>(U(l, k)) * y[l - 1];
+      }
       y[k - 1] = static_cast<float>((y[k - 1] - t) * PIV);
     }
   }
-  // Back substitution Ux = y.
+
+  // Back substitution U x = y.
   for (int k = NEQ; k >= 1; --k) {
-    double PIV = A[At(k, k, NEQ, MUD)];
-    if (!(std::islessgreater(PIV, 0.0))) {
+    double PIV = U(k, k);
+    if (UnusablePivot(PIV)) {
       IER = -1;
       return;
     }
     PIV = 1.0 / PIV;
-    for (int c = 0; c < NRHS; ++c) {
-      float* x = R + static_cast<long>(NEQ) * c;
+    for (int c = 1; c <= NRHS; ++c) {
+      float* x = R + static_cast<long>(NEQ) * (c - 1);
       double t = 0.0;
-      for (int j = k + 1; j <= Min(k + MUD, NEQ); ++j) t += static_cast<double>(A[At(k, j, NEQ, MUD)]) * x[j - 1];
+      for (int j = k + 1; j <= std::min(k + MUD, NEQ); ++j) {
+        t += static_cast<double>(U(k, j)) * x[j - 1];
+      }
       x[k - 1] = static_cast<float>((x[k - 1] - t) * PIV);
     }
   }

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "fmtio/write_statement.h"
 #include "runtime/run_time_error.h"
 #include "runtime/termination.h"
 
@@ -522,6 +523,7 @@ void Start(int argc, char** argv) {
     slot.unit.reset();
   }
   nextArgument = 0;
+  AbandonWriteStatements();
   ResetConsoleRecord(consoleIn, platform::kStdin);
   const bool shared = platform::IsCharacterDevice(platform::kStdin) &&
                       platform::IsCharacterDevice(platform::kStdout);
@@ -562,14 +564,17 @@ int Close(int unit, KeywordText status, int options) {
     if (unit == 0 || unit == 5 || unit == 6) EndConsoleLine();
     return 0;
   }
-  std::unique_ptr<IoUnit> closing = std::move(slot->unit);
+  const std::string name = slot->unit->name;
   try {
+    // A refused KEEP leaves the scratch unit connected, so the end of the run still deletes it.
+    if (disposition == 0 && slot->unit->scratch) runtime::Raise(6300);
+    const std::unique_ptr<IoUnit> closing = std::move(slot->unit);
     CloseConnection(*closing, disposition);
     return 0;
   } catch (runtime::RunTimeError& error) {
     if (error.kind == runtime::StatementKind::kKeywords && !runtime::ShownWithoutUnit(error.number)) {
       error.kind = runtime::StatementKind::kClose;
-      error.name = closing->name;
+      error.name = name;
     }
     if (options & kErrorBranch) return error.number;
     runtime::Fatal(error);

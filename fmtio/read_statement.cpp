@@ -220,7 +220,7 @@ void ReadFormatted(int type, void* address, int length) {
     const int size = SizeOf(part);
     for (int i = 0; i < 2; ++i) {
       if (!statement.cursor.NextEditDescriptor(true, record)) RaiseTypeError(itemClass);
-      ReadField(type, static_cast<char*>(address) + i * size, 0);
+      ReadField(part, static_cast<char*>(address) + i * size, 0);  // each part is a real of its own
     }
     return;
   }

@@ -34,8 +34,12 @@ struct WriteStatement {
 
 std::vector<std::unique_ptr<WriteStatement>> statements;  // [0, depth) in use
 int depth = 0;
+int refused = 0;  // statements refused for want of room, above those put aside
 
-WriteStatement* Current() { return depth > 0 ? statements[static_cast<std::size_t>(depth - 1)].get() : nullptr; }
+// The statement the items go to; none while a refused statement is being assembled.
+WriteStatement* Current() {
+  return depth > 0 && refused == 0 ? statements[static_cast<std::size_t>(depth - 1)].get() : nullptr;
+}
 
 void Append(const void* bytes, std::size_t count) {
   std::vector<unsigned char>& items = Current()->items;
@@ -326,10 +330,14 @@ void Run(WriteStatement& statement, IoUnit*& selected) {
 void BeginWrite(int unit, const char* format, int formatLength, const char* advance, int advanceLength,
                 int options) {
   if (depth == kMaxPutAside) {
-    // Too many statements put aside: this one is refused, the others stay as they are.
+    // Too many statements put aside: this one is refused, the others stay as they are. With an
+    // error branch its items go nowhere and its EndWrite returns 6700.
     runtime::RunTimeError error;
     error.number = 6700;
-    if (options & kErrorBranch) return;
+    if (options & kErrorBranch) {
+      ++refused;
+      return;
+    }
     runtime::Fatal(error);
   }
   if (static_cast<std::size_t>(depth) == statements.size()) {
@@ -402,6 +410,10 @@ void WriteItem(int type, const void* address, int count, int length) {
 }
 
 int EndWrite() {
+  if (refused > 0) {
+    --refused;
+    return 6700;
+  }
   WriteStatement* statement = Current();
   if (!statement) return 0;
   IoUnit* unit = nullptr;
@@ -423,6 +435,12 @@ int EndWrite() {
   statement->items.clear();
   --depth;
   return status;
+}
+
+void AbandonWriteStatements() {
+  for (int i = 0; i < depth; ++i) statements[static_cast<std::size_t>(i)]->items.clear();
+  depth = 0;
+  refused = 0;
 }
 
 }  // namespace fmtio

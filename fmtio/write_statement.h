@@ -30,4 +30,8 @@ void WriteItem(int type, const void* address, int count, int length);
 // error branch; without one an error ends the run.
 int EndWrite();
 
+// Abandons every WRITE being assembled or put aside, unrun: a run that ended inside a statement
+// leaves none behind for the next run in the same process (called by Start).
+void AbandonWriteStatements();
+
 }  // namespace fmtio

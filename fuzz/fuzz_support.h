@@ -1,0 +1,244 @@
+// Shared parts of the fuzz targets: a scratch folder with a bounded file size, the standard
+// streams in memory, one run of the engine caught at its end, and the text layout of the inputs.
+//
+// Inputs are lines of text, so that the seed corpora stay readable:
+//   %flags        an optional line of option letters (each target says which it knows)
+//   item lines    WRITE: one item per line, a type letter and its value;
+//                 READ: one line of type letters, an A followed by its length
+//   the rest      the format text, the record data or the data file, by target
+#pragma once
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <charconv>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fmtio/io_unit.h"
+#include "fmtio/item_types.h"
+#include "fmtio/platform.h"
+#include "fmtio/read_statement.h"
+#include "fmtio/units.h"
+#include "runtime/fp_traps.h"
+#include "runtime/run_time_error.h"
+#include "runtime/termination.h"
+
+namespace fuzz {
+
+// The largest file a target may write: beyond it the platform refuses the write (6423), so a
+// format that asks for two thousand million records costs one megabyte, not gigabytes.
+inline constexpr rlim_t kMaxFileBytes = 1 << 20;
+
+// Makes a fresh scratch folder, removed when the process exits, and bounds the size of every
+// file (adding -handle_xfsz=0 to the fuzzer's flags). Crash reports go to the folder the fuzzer
+// was started in unless -artifact_prefix says otherwise, since each input runs inside the
+// scratch folder.
+void PrepareScratchFolder(int* argc, char*** argv);
+
+// Runs one input inside the scratch folder, emptied first; the fuzzer's folder is current again
+// afterwards, for its corpus.
+class InScratchFolder {
+ public:
+  InScratchFolder();
+  ~InScratchFolder();
+  InScratchFolder(const InScratchFolder&) = delete;
+  InScratchFolder& operator=(const InScratchFolder&) = delete;
+};
+
+// Writes `bytes` to the file `name` in the scratch folder.
+void WriteFile(const char* name, std::string_view bytes);
+
+// Runs `body` as one run of the engine on the in-memory streams: started as a program starts,
+// traps disarmed, the end of the run caught and the closing done. Returns the exit code.
+template <class Body>
+int RunEngine(fmtio::platform::MemoryStreams& streams, Body body);
+
+// The input split into lines: each Line() takes the bytes up to the next line feed.
+class Lines {
+ public:
+  Lines(const std::uint8_t* data, std::size_t size) : text_(reinterpret_cast<const char*>(data), size) {}
+  std::string_view Line();
+  std::string_view Rest() const { return text_.substr(at_); }
+  bool AtEnd() const { return at_ >= text_.size(); }
+  // Takes a "%flags" line when the next line is one; returns its letters.
+  std::string_view Flags();
+
+ private:
+  std::string_view text_;
+  std::size_t at_ = 0;
+};
+
+// Storage for the items of a READ: one exactly sized block per item, so that a store beyond an
+// item is caught by the address checker.
+struct ReadItems {
+  std::vector<int> types;
+  std::vector<int> lengths;
+  std::vector<std::vector<unsigned char>> storage;
+};
+
+// Parses a line of type letters: I J K (4-, 2-, 1-byte integers), L M N (4-, 2-, 1-byte
+// logicals), R D (4-, 8-byte reals), C W (8-, 16-byte complex), A<n> (characters, default 8).
+ReadItems ParseReadItems(std::string_view letters, std::size_t maxItems);
+
+// Reads every item of `items` in turn (between BeginRead and EndRead).
+void ReadAll(ReadItems& items);
+
+// Integer and real values of item text, 0 when the text is not a number.
+template <class T>
+T NumberOf(std::string_view text);
+
+// ---- Implementation ---------------------------------------------------------------------------
+
+namespace detail {
+inline std::string& ScratchPath() {
+  static std::string path;
+  return path;
+}
+inline std::string& HomePath() {
+  static std::string path;
+  return path;
+}
+inline void RemoveScratchFolder() {
+  std::error_code ignored;
+  if (!ScratchPath().empty()) std::filesystem::remove_all(ScratchPath(), ignored);
+}
+}  // namespace detail
+
+inline void PrepareScratchFolder(int* argc, char*** argv) {
+  char path[] = "/tmp/truss-fuzz-XXXXXX";
+  if (!::mkdtemp(path)) std::abort();
+  detail::ScratchPath() = path;
+  detail::HomePath() = std::filesystem::current_path().string();
+  std::atexit(detail::RemoveScratchFolder);
+  // A write beyond the limit fails with EFBIG instead of ending the process.
+  ::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit limit {kMaxFileBytes, kMaxFileBytes};
+  ::setrlimit(RLIMIT_FSIZE, &limit);
+
+  // The fuzzer's own handler would count the refused write as a crash, so it is turned off,
+  // and crash reports go where the fuzzer was started unless the command line says otherwise.
+  static std::string prefix = "-artifact_prefix=" + detail::HomePath() + "/";
+  static char noFileSizeHandler[] = "-handle_xfsz=0";
+  static std::vector<char*> arguments;
+  arguments.assign(*argv, *argv + *argc);
+  bool prefixGiven = false;
+  for (int i = 1; i < *argc; ++i) {
+    if (std::strncmp((*argv)[i], "-artifact_prefix=", 17) == 0) prefixGiven = true;
+  }
+  if (!prefixGiven) arguments.push_back(prefix.data());
+  arguments.push_back(noFileSizeHandler);
+  *argc = static_cast<int>(arguments.size());
+  arguments.push_back(nullptr);
+  *argv = arguments.data();
+}
+
+inline InScratchFolder::InScratchFolder() {
+  if (::chdir(detail::ScratchPath().c_str()) != 0) std::abort();
+  std::error_code ignored;
+  for (const auto& entry : std::filesystem::directory_iterator(".", ignored)) {
+    std::filesystem::remove_all(entry.path(), ignored);
+  }
+}
+
+inline InScratchFolder::~InScratchFolder() {
+  if (::chdir(detail::HomePath().c_str()) != 0) std::abort();
+}
+
+inline void WriteFile(const char* name, std::string_view bytes) {
+  FILE* file = std::fopen(name, "wb");
+  if (!file) std::abort();
+  if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), file);
+  std::fclose(file);
+}
+
+template <class Body>
+int RunEngine(fmtio::platform::MemoryStreams& streams, Body body) {
+  fmtio::platform::UseMemoryStreams(&streams);
+  fmtio::Start(0, nullptr);
+  runtime::DisarmFloatingPointTraps();
+  int code = 0;
+  try {
+    try {
+      body();
+    } catch (const runtime::RunTimeError& error) {
+      runtime::Fatal(error);  // as main does: an error no statement claimed ends the run
+    }
+  } catch (const runtime::RunEnded& end) {
+    code = end.exitCode;
+  }
+  code = runtime::Finish(code);
+  fmtio::platform::UseMemoryStreams(nullptr);
+  return code;
+}
+
+inline std::string_view Lines::Line() {
+  if (at_ >= text_.size()) return {};
+  const std::size_t end = text_.find('\n', at_);
+  const std::size_t stop = end == std::string_view::npos ? text_.size() : end;
+  const std::string_view line = text_.substr(at_, stop - at_);
+  at_ = end == std::string_view::npos ? text_.size() : end + 1;
+  return line;
+}
+
+inline std::string_view Lines::Flags() {
+  if (at_ < text_.size() && text_[at_] == '%') return Line().substr(1);
+  return {};
+}
+
+inline ReadItems ParseReadItems(std::string_view letters, std::size_t maxItems) {
+  ReadItems items;
+  for (std::size_t i = 0; i < letters.size() && items.types.size() < maxItems; ++i) {
+    int type = 0;
+    int length = 0;
+    switch (letters[i]) {
+      case 'I': type = fmtio::kInteger4; break;
+      case 'J': type = fmtio::kInteger2; break;
+      case 'K': type = fmtio::kInteger1; break;
+      case 'L': type = fmtio::kLogical4; break;
+      case 'M': type = fmtio::kLogical2; break;
+      case 'N': type = fmtio::kLogical1; break;
+      case 'R': type = fmtio::kReal4; break;
+      case 'D': type = fmtio::kReal8; break;
+      case 'C': type = fmtio::kComplex8; break;
+      case 'W': type = fmtio::kComplex16; break;
+      case 'A': {
+        type = fmtio::kCharacter;
+        std::size_t end = i + 1;
+        while (end < letters.size() && end < i + 4 && letters[end] >= '0' && letters[end] <= '9') ++end;
+        length = end > i + 1 ? NumberOf<int>(letters.substr(i + 1, end - i - 1)) : 8;
+        i = end - 1;
+        break;
+      }
+      default: continue;
+    }
+    items.types.push_back(type);
+    items.lengths.push_back(length);
+    const int size = type == fmtio::kCharacter ? length : fmtio::SizeOf(type);
+    // A zero-length character item still gets one byte of storage, for its address.
+    items.storage.emplace_back(static_cast<std::size_t>(size > 0 ? size : 1));
+  }
+  return items;
+}
+
+inline void ReadAll(ReadItems& items) {
+  for (std::size_t i = 0; i < items.types.size(); ++i) {
+    fmtio::ReadItem(items.types[i], items.storage[i].data(), items.lengths[i]);
+  }
+}
+
+template <class T>
+T NumberOf(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  T value{};
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
+}
+
+}  // namespace fuzz

@@ -1,0 +1,206 @@
+// Cases the fuzz targets found, and the engine's bounds against runaway statements.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstring>
+#include <filesystem>
+#include <string>
+
+#include "fmtio/platform.h"
+#include "fmtio/read_statement.h"
+#include "fmtio/units.h"
+#include "fmtio/write_statement.h"
+#include "runtime/fp_traps.h"
+#include "runtime/run_time_error.h"
+#include "runtime/termination.h"
+
+namespace fmtio {
+namespace {
+
+constexpr int kPutAsideLimit = 32;             // statements that can be put aside at once
+constexpr std::size_t kItemListLimit = 64u << 20;  // bytes of one statement's item list
+
+const std::string kReport6700 =
+    "\r\nrun-time error F6700\r\n- no memory for a unit, an item list or a statement put aside\r\n";
+
+// Each test runs in a fresh folder with the standard streams in memory; a test may run the
+// engine more than once, as a harness does.
+class FuzzRegressionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char folder[] = "/tmp/truss-fuzzreg-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    folder_ = folder;
+    previous_ = std::filesystem::current_path();
+    std::filesystem::current_path(folder_);
+  }
+
+  void TearDown() override {
+    platform::UseMemoryStreams(nullptr);
+    std::filesystem::current_path(previous_);
+    std::filesystem::remove_all(folder_);
+  }
+
+  // One run of the engine over `statements`, its end caught; returns the exit code.
+  template <class Statements>
+  int Run(Statements statements) {
+    streams_ = platform::MemoryStreams{};
+    platform::UseMemoryStreams(&streams_);
+    Start(0, nullptr);
+    runtime::DisarmFloatingPointTraps();
+    int code = 0;
+    try {
+      statements();
+    } catch (const runtime::RunEnded& end) {
+      code = end.exitCode;
+    }
+    return runtime::Finish(code);
+  }
+
+  platform::MemoryStreams streams_;
+  std::string folder_;
+  std::filesystem::path previous_;
+};
+
+// The console shows an I3 field of a positive number without its first column, which is the
+// carriage control.
+std::string ShownI3(int value) { return value < 10 ? " " + std::to_string(value) : std::to_string(value); }
+
+TEST_F(FuzzRegressionTest, RunEndedInsideAPutAsideWriteLeavesNoStatementForTheNextRun) {
+  const std::int32_t values[3] = {1, 2, 3};
+  const int first = Run([&] {
+    BeginWrite(kDefaultUnit, "(3I3)", -1);
+    WriteItem(kInteger4, values, 3, 0);
+    // The WRITE begun inside it has a malformed format and no error branch: the run ends.
+    BeginWrite(kDefaultUnit, "(I3", -1);
+    WriteItem(std::int32_t{4});
+    EndWrite();
+  });
+  EXPECT_EQ(first, 1);
+
+  int status = -1;
+  int extra = -1;
+  const int second = Run([&] {
+    BeginWrite(kDefaultUnit, "(I3)", -1);
+    WriteItem(std::int32_t{7});
+    status = EndWrite();
+    extra = EndWrite();  // no statement is left: nothing to run
+  });
+  EXPECT_EQ(second, 0);
+  EXPECT_EQ(status, 0);
+  EXPECT_EQ(extra, 0);
+  EXPECT_EQ(streams_.out, " 7\r\n") << "the statement put aside in the first run must not run in the second";
+  EXPECT_EQ(streams_.err, "");
+}
+
+TEST_F(FuzzRegressionTest, WriteBeyondThePutAsideLimitIsRefusedWith6700AndTheOthersStayIntact) {
+  int refusedStatus = 0;
+  std::string statuses;
+  const int code = Run([&] {
+    for (int i = 1; i <= kPutAsideLimit; ++i) {
+      BeginWrite(kDefaultUnit, "(I3)", -1);
+      WriteItem(std::int32_t{i});
+    }
+    BeginWrite(kDefaultUnit, "(I3)", -1, nullptr, 0, kErrorBranch);
+    WriteItem(std::int32_t{99});
+    refusedStatus = EndWrite();
+    for (int i = kPutAsideLimit; i >= 1; --i) statuses += std::to_string(EndWrite());
+  });
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(refusedStatus, 6700);
+  EXPECT_EQ(statuses, std::string(kPutAsideLimit, '0'));
+  std::string expected;
+  for (int i = kPutAsideLimit; i >= 1; --i) expected += (expected.empty() ? "" : "\r\n") + ShownI3(i);
+  EXPECT_EQ(streams_.out, expected + "\r\n") << "the refused statement's item must go nowhere";
+  EXPECT_EQ(streams_.err, "");
+}
+
+TEST_F(FuzzRegressionTest, WriteBeyondThePutAsideLimitWithoutErrorBranchEndsTheRun) {
+  const int code = Run([&] {
+    for (int i = 0; i <= kPutAsideLimit; ++i) BeginWrite(kDefaultUnit, "(I3)", -1);
+  });
+  EXPECT_EQ(code, 1);
+  EXPECT_EQ(streams_.err, kReport6700);
+}
+
+TEST_F(FuzzRegressionTest, ItemListBeyondItsLimitIsRefusedWith6700) {
+  const std::string chunk(kItemListLimit / 4, 'x');
+  int refused = 0;
+  int next = -1;
+  const int code = Run([&] {
+    BeginWrite(kDefaultUnit, "(A)", -1, nullptr, 0, kErrorBranch);
+    for (int i = 0; i < 4; ++i) WriteItem(chunk.data(), static_cast<int>(chunk.size()));
+    refused = EndWrite();
+    // The list is emptied with the refused statement; the next one runs as usual.
+    BeginWrite(kDefaultUnit, "(A)", -1, nullptr, 0, kErrorBranch);
+    WriteItem("ok", 2);
+    next = EndWrite();
+  });
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(refused, 6700);
+  EXPECT_EQ(next, 0);
+  EXPECT_EQ(streams_.out, "k\r\n");
+}
+
+TEST_F(FuzzRegressionTest, ItemListBeyondItsLimitWithoutErrorBranchEndsTheRun) {
+  const std::string chunk(kItemListLimit / 2, 'x');
+  const int code = Run([&] {
+    BeginWrite(kDefaultUnit, "(A)", -1);
+    for (int i = 0; i < 2; ++i) WriteItem(chunk.data(), static_cast<int>(chunk.size()));
+    EndWrite();
+  });
+  EXPECT_EQ(code, 1);
+  EXPECT_EQ(streams_.err, kReport6700);
+}
+
+// A complex item read under A or Z: each part takes a field of its own and its own bytes only.
+struct ComplexReadCase {
+  const char* format;
+  int type;
+  const char* record;
+  const char* expectedBytes;  // the item's storage after the READ
+  int size;
+};
+
+TEST_F(FuzzRegressionTest, ComplexItemReadUnderCharacterOrRadixEditingStaysWithinTheItem) {
+  const ComplexReadCase cases[] = {
+      {"(2A4)", kComplex8, "abcdefgh", "abcdefgh", 8},
+      {"(2A2)", kComplex8, "abcd", "ab  cd  ", 8},
+      {"(2A6)", kComplex8, "uvabcdwxefgh", "abcdefgh", 8},
+      {"(2A8)", kComplex16, "abcdefghijklmnop", "abcdefghijklmnop", 16},
+      // 3F800000 is 1.0 and 40000000 is 2.0, stored little-endian.
+      {"(2Z8)", kComplex8, "3F80000040000000", "\x00\x00\x80\x3F\x00\x00\x00\x40", 8},
+  };
+  for (const ComplexReadCase& c : cases) {
+    {
+      FILE* file = std::fopen("IN.TXT", "wb");
+      ASSERT_NE(file, nullptr);
+      std::fputs(c.record, file);
+      std::fputs("\r\n", file);
+      std::fclose(file);
+    }
+    unsigned char storage[32];
+    std::memset(storage, '~', sizeof storage);
+    int status = -1;
+    Run([&] {
+      OpenKeywords keywords;
+      keywords.file = {"IN.TXT"};
+      keywords.status = {"OLD"};
+      Open(10, keywords);
+      BeginRead(10, c.format, -1, kErrorBranch);
+      ReadItem(c.type, storage);
+      status = EndRead();
+    });
+    EXPECT_EQ(status, 0) << c.format << " over " << c.record;
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(storage), static_cast<std::size_t>(c.size)),
+              std::string(c.expectedBytes, static_cast<std::size_t>(c.size)))
+        << c.format << " over " << c.record;
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(storage) + c.size, sizeof storage - c.size),
+              std::string(sizeof storage - c.size, '~'))
+        << c.format << " over " << c.record << ": bytes after the item were changed";
+  }
+}
+
+}  // namespace
+}  // namespace fmtio

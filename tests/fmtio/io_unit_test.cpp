@@ -1,0 +1,526 @@
+#include "fmtio/units.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <optional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "fmtio/platform.h"
+#include "fmtio/read_statement.h"
+#include "fmtio/write_statement.h"
+#include "runtime/fp_traps.h"
+#include "runtime/run_time_error.h"
+#include "runtime/termination.h"
+
+namespace fmtio {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Shown(const std::string& bytes) {
+  std::string text;
+  for (unsigned char c : bytes) {
+    if (c == '\r') text += "\\r";
+    else if (c == '\n') text += "\\n";
+    else if (c == '\f') text += "\\f";
+    else text += static_cast<char>(c);
+  }
+  return "\"" + text + "\"";
+}
+
+std::string FileBytes(const std::string& name) {
+  std::ifstream file(name, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  return bytes.str();
+}
+
+void WriteFile(const std::string& name, const std::string& bytes) {
+  std::ofstream(name, std::ios::binary) << bytes;
+}
+
+// OPEN(unit, FILE=file, STATUS=status) with the error branch: the status.
+int OpenFile(int unit, const char* file, const char* status = nullptr, int options = kErrorBranch) {
+  OpenKeywords keywords;
+  keywords.file = {file};
+  if (status) keywords.status = {status};
+  return Open(unit, keywords, options);
+}
+
+// WRITE(unit, format) with no items.
+int WriteText(int unit, const char* format, int options = kErrorBranch) {
+  BeginWrite(unit, format, -1, nullptr, 0, options);
+  return EndWrite();
+}
+
+// The name F<n>.TXT of the n-th test file.
+std::string NumberedName(int n) {
+  std::string name = "F";
+  name += std::to_string(n);
+  return name + ".TXT";
+}
+
+const std::string kQuestion = "File name missing or blank - please enter file name\r\nUNIT 9? ";
+
+class IoUnitTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char folder[] = "/tmp/truss-units-XXXXXX";
+    ASSERT_NE(::mkdtemp(folder), nullptr);
+    folder_ = folder;
+    previous_ = fs::current_path();
+    fs::current_path(folder_);
+    StartRun();
+  }
+
+  void TearDown() override {
+    EndRun();
+    platform::UseMemoryStreams(nullptr);
+    fs::current_path(previous_);
+    std::error_code ignored;
+    fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::remove_all(folder_);
+  }
+
+  void StartRun(const std::string& input = "", bool interactive = false, std::vector<std::string> arguments = {}) {
+    EndRun();
+    streams_ = platform::MemoryStreams{};
+    streams_.input = input;
+    streams_.interactive = interactive;
+    platform::UseMemoryStreams(&streams_);
+    arguments_ = {"truss"};
+    arguments_.insert(arguments_.end(), arguments.begin(), arguments.end());
+    argv_.clear();
+    for (std::string& argument : arguments_) argv_.push_back(argument.data());
+    argv_.push_back(nullptr);
+    Start(static_cast<int>(arguments_.size()), argv_.data());
+    runtime::DisarmFloatingPointTraps();
+    ended_ = false;
+    exitCode_ = 0;
+  }
+
+  int EndRun() {
+    if (!ended_) {
+      ended_ = true;
+      exitCode_ = runtime::Finish(exitCode_);
+    }
+    return exitCode_;
+  }
+
+  template <class Statements>
+  void Run(Statements statements) {
+    try {
+      statements();
+    } catch (const runtime::RunEnded& end) {
+      exitCode_ = end.exitCode;
+    }
+  }
+
+  // Names in the folder, sorted.
+  std::string Listing() const {
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder_)) names.push_back(entry.path().filename());
+    std::sort(names.begin(), names.end());
+    std::string text;
+    for (const std::string& name : names) {
+      if (!text.empty()) text += ' ';
+      text += name;
+    }
+    return text;
+  }
+
+  fs::path folder_, previous_;
+  platform::MemoryStreams streams_;
+  std::vector<std::string> arguments_;
+  std::vector<char*> argv_;
+  bool ended_ = true;
+  int exitCode_ = 0;
+};
+
+struct OpenErrorCase {
+  const char* what;
+  std::function<void()> prepare;
+  std::function<OpenKeywords()> keywords;
+  int error;
+};
+
+OpenKeywords FileAndStatus(const char* file, const char* status) {
+  OpenKeywords keywords;
+  keywords.file = {file};
+  keywords.status = {status};
+  return keywords;
+}
+
+TEST_F(IoUnitTest, OpenErrors) {
+  const std::string longName(261, 'N');
+  const OpenErrorCase cases[] = {
+      {"missing file, OLD", [] {}, [] { return FileAndStatus("DATA.TXT", "OLD"); }, 6416},
+      {"missing folder, NEW", [] {}, [] { return FileAndStatus("NOFOLDER/X.TXT", "NEW"); }, 6416},
+      {"existing file, NEW", [] { WriteFile("TRUSS.GRP", ""); }, [] { return FileAndStatus("TRUSS.GRP", "NEW"); }, 6415},
+      {"a folder, OLD", [] { fs::create_directory("FOLDER"); }, [] { return FileAndStatus("FOLDER", "OLD"); }, 6414},
+      {"a folder, UNKNOWN", [] { fs::create_directory("FOLDER"); }, [] { return FileAndStatus("FOLDER", "UNKNOWN"); }, 6414},
+      {"unknown STATUS", [] {}, [] { return FileAndStatus("X.TXT", "MAYBE"); }, 6304},
+      {"unknown ACCESS", [] {}, [] { OpenKeywords k = FileAndStatus("X.TXT", "NEW"); k.access = {"RANDOM"}; return k; }, 6304},
+      {"SCRATCH with a name", [] {}, [] { return FileAndStatus("X.TXT", "SCRATCH"); }, 6301},
+      {"DIRECT without RECL", [] {}, [] {
+         OpenKeywords k = FileAndStatus("X.TXT", "NEW");
+         k.access = {"DIRECT"};
+         k.form = {"FORMATTED"};
+         return k;
+       }, 6311},
+      {"a name too long", [] {}, [&] { return FileAndStatus(longName.c_str(), "NEW"); }, 6412},
+  };
+  for (const OpenErrorCase& c : cases) {
+    StartRun();
+    fs::remove_all("FOLDER");
+    c.prepare();
+    EXPECT_EQ(Open(9, c.keywords(), kErrorBranch), c.error) << c.what;
+    EXPECT_EQ(Listing().find("X.TXT"), std::string::npos) << c.what << ": nothing is created";
+    // The unit stays unconnected: a CLOSE finds nothing to do.
+    EXPECT_EQ(Close(9, {"DELETE"}, kErrorBranch), 0) << c.what;
+  }
+}
+
+TEST_F(IoUnitTest, UnreadableFileIsAccessDenied) {
+  if (::geteuid() == 0) GTEST_SKIP() << "running as root: file permissions do not refuse the open";
+  WriteFile("SECRET.TXT", "1\n");
+  fs::permissions("SECRET.TXT", fs::perms::none);
+  EXPECT_EQ(OpenFile(9, "SECRET.TXT", "OLD"), 6414);
+}
+
+TEST_F(IoUnitTest, MissingDataFileReportNamesTheTrimmedFile) {
+  const std::string name = std::string("DATA.TXT").append(72, ' ');
+  Run([&] {
+    // OPEN(9, FILE=DATFIL, STATUS='OLD')
+    OpenKeywords keywords;
+    keywords.file = {name.c_str(), 80};
+    keywords.status = {"OLD", 3};
+    Open(9, keywords);
+    ADD_FAILURE() << "the run went on after a fatal error";
+  });
+  EXPECT_EQ(EndRun(), 1);
+  EXPECT_EQ(streams_.err, "\r\nrun-time error F6416: OPEN(DATA.TXT)\r\n- file not found\r\n") << Shown(streams_.err);
+  EXPECT_EQ(streams_.out, "");
+}
+
+TEST_F(IoUnitTest, UnknownStatusIsReportedWithoutAName) {
+  Run([] { OpenFile(9, "X.TXT", "MAYBE", 0); });
+  EXPECT_EQ(EndRun(), 1);
+  EXPECT_EQ(streams_.err, std::string("\r\nrun-time error F6304\r\n- ") + runtime::ErrorMessage(6304) + "\r\n");
+}
+
+// A second run in the same folder: the plot file exists, the new report file stays on disk, empty.
+TEST_F(IoUnitTest, ExistingPlotFileEndsTheRunAfterTheReportIsCreated) {
+  WriteFile("DATA.TXT", "TITLE\n");
+  WriteFile("TRUSS.GRP", "OLD PLOT\r\n");
+  Run([] {
+    OpenFile(9, "DATA.TXT", "OLD", 0);
+    OpenFile(7, "REPORT.TXT", "NEW", 0);
+    OpenFile(8, "TRUSS.GRP", "NEW", 0);
+  });
+  EXPECT_EQ(EndRun(), 1);
+  EXPECT_EQ(streams_.err, "\r\nrun-time error F6415: OPEN(TRUSS.GRP)\r\n- file already exists\r\n") << Shown(streams_.err);
+  EXPECT_TRUE(fs::exists("REPORT.TXT"));
+  EXPECT_EQ(FileBytes("REPORT.TXT"), "");
+  EXPECT_EQ(FileBytes("TRUSS.GRP"), "OLD PLOT\r\n");
+}
+
+TEST_F(IoUnitTest, OneFileOnTwoUnits) {
+  WriteFile("A.TXT", "");
+  ASSERT_EQ(OpenFile(10, "A.TXT", "OLD"), 0);
+  EXPECT_EQ(OpenFile(11, "./A.TXT", "OLD"), 6413);
+  fs::create_hard_link("A.TXT", "B.TXT");
+  EXPECT_EQ(OpenFile(12, "B.TXT", "OLD"), 6413) << "the same file under another name";
+  // The same unit again on the same file is no error; the null device may be shared.
+  EXPECT_EQ(OpenFile(10, "A.TXT", "OLD"), 0);
+  EXPECT_EQ(OpenFile(13, "NUL"), 0);
+  EXPECT_EQ(OpenFile(14, "NUL"), 0);
+}
+
+TEST_F(IoUnitTest, SixtyOneUnitsAtMost) {
+  for (int unit = 10; unit < 71; ++unit) {
+    ASSERT_EQ(OpenFile(unit, NumberedName(unit).c_str(), "NEW"), 0) << "unit " << unit;
+  }
+  EXPECT_EQ(OpenFile(71, "F71.TXT", "NEW"), 6418);
+  EXPECT_FALSE(fs::exists("F71.TXT"));
+  // A freed slot can be used again.
+  EXPECT_EQ(Close(10), 0);
+  EXPECT_EQ(OpenFile(71, "F71.TXT", "NEW"), 0);
+}
+
+struct ChildResult {
+  int exitCode = -1;
+  std::string reported;  // what the child wrote to its report pipe
+  std::string out, err;  // the child's standard output and error
+};
+
+// Runs `body` in a child process with real standard streams (1 and 2 into files of the folder)
+// and a pipe on which it reports; the child ends with _exit, never returning into the tests.
+ChildResult InChild(const std::function<void(int report)>& body) {
+  int pipeEnds[2];
+  if (::pipe(pipeEnds) != 0) return {};
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(pipeEnds[0]);
+    const int out = ::open("child.out", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    const int err = ::open("child.err", O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    ::dup2(out, 1);
+    ::dup2(err, 2);
+    ::close(out);
+    ::close(err);
+    platform::UseMemoryStreams(nullptr);
+    body(pipeEnds[1]);
+    ::_exit(0);
+  }
+  ::close(pipeEnds[1]);
+  ChildResult result;
+  char buffer[256];
+  for (long n; (n = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;) result.reported.append(buffer, static_cast<std::size_t>(n));
+  ::close(pipeEnds[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.out = FileBytes("child.out");
+  result.err = FileBytes("child.err");
+  return result;
+}
+
+void Report(int fd, const std::string& text) {
+  if (::write(fd, text.data(), text.size()) < 0) ::_exit(3);
+}
+
+// The limit is lowered in a child process; the engine opens as many files as the platform lets
+// it and then reports 6417.
+TEST_F(IoUnitTest, TooManyOpenFiles) {
+  const ChildResult child = InChild([](int report) {
+    Start(0, nullptr);
+    runtime::DisarmFloatingPointTraps();
+    const int probe = ::open("/dev/null", O_RDONLY);
+    ::close(probe);
+    const rlimit limit{static_cast<rlim_t>(probe + 4), static_cast<rlim_t>(probe + 4)};
+    ::setrlimit(RLIMIT_NOFILE, &limit);
+    std::vector<int> handles;
+    for (int fd; (fd = ::open("/dev/null", O_RDONLY)) >= 0;) handles.push_back(fd);
+    for (int fd : handles) ::close(fd);
+    int opened = 0, status = 0;
+    while (status == 0 && opened < 10) {
+      status = OpenFile(10 + opened, NumberedName(opened).c_str(), "NEW");
+      if (status == 0) ++opened;
+    }
+    Report(report, std::to_string(status) + " " + std::to_string(opened) + " " + std::to_string(handles.size()));
+  });
+  EXPECT_EQ(child.exitCode, 0) << child.err;
+  int status = 0, opened = -1, free = -2;
+  std::istringstream(child.reported) >> status >> opened >> free;
+  EXPECT_EQ(status, 6417) << "reported: " << child.reported;
+  EXPECT_EQ(opened, free) << "files opened before the error, and handles the limit left free";
+  EXPECT_GE(opened, 1);
+}
+
+// The engine's closing after a trap: the report on standard error, exit code 1, and the buffered
+// record of an open file on disk.
+TEST_F(IoUnitTest, DivisionByZeroEndsWithMathErrorAndWrittenFiles) {
+  const ChildResult child = InChild([](int report) {
+    Start(0, nullptr);
+    if (OpenFile(10, "RESULT.TXT", "NEW") != 0 || WriteText(10, "(' BEFORE')") != 0) Report(report, "setup failed");
+    volatile float numerator = 1.0f, denominator = 0.0f;
+    volatile float quotient = numerator / denominator;
+    if (quotient != 0.0f) Report(report, "no trap");
+  });
+  EXPECT_EQ(child.exitCode, 1);
+  EXPECT_EQ(child.reported, "");
+  EXPECT_EQ(child.err, "\r\nrun-time error M6103: MATH\r\n- floating-point error: divide by zero\r\n") << Shown(child.err);
+  EXPECT_EQ(child.out, "");
+  EXPECT_EQ(FileBytes("RESULT.TXT"), " BEFORE\r\n");
+}
+
+TEST_F(IoUnitTest, FullDiskOnWritingOut) {
+  ASSERT_EQ(OpenFile(20, "/dev/full", "OLD"), 0);
+  EXPECT_EQ(WriteText(20, "(' RECORD')"), 0) << "the record waits in the buffer";
+  EXPECT_EQ(Close(20, {}, kErrorBranch), 6422);
+  EXPECT_EQ(Close(20, {}, kErrorBranch), 0) << "the unit is no longer connected";
+
+  // At the end of the run the report comes from the closing, which still ends normally.
+  StartRun();
+  ASSERT_EQ(OpenFile(20, "/dev/full", "OLD"), 0);
+  ASSERT_EQ(OpenFile(21, "AFTER.TXT", "NEW"), 0);
+  WriteText(20, "(' RECORD')");
+  WriteText(21, "(' KEPT')");
+  Run([] { runtime::Stop(); });
+  EXPECT_EQ(EndRun(), 1);
+  EXPECT_EQ(streams_.out, "Stop - Program terminated.\r\n");
+  EXPECT_EQ(streams_.err, std::string("\r\nrun-time error F6422: WRITE(/dev/full)\r\n- ") + runtime::ErrorMessage(6422) + "\r\n");
+  EXPECT_EQ(FileBytes("AFTER.TXT"), " KEPT\r\n") << "the other units are closed all the same";
+}
+
+TEST_F(IoUnitTest, CloseDispositions) {
+  ASSERT_EQ(OpenFile(10, "KEEP.TXT", "NEW"), 0);
+  ASSERT_EQ(OpenFile(11, "DELETE.TXT", "NEW"), 0);
+  WriteText(10, "(' A')");
+  WriteText(11, "(' B')");
+  EXPECT_EQ(Close(10, {"KEEP"}), 0);
+  EXPECT_EQ(Close(11, {"delete "}), 0);
+  EXPECT_EQ(Listing(), "KEEP.TXT");
+  EXPECT_EQ(FileBytes("KEEP.TXT"), " A\r\n");
+  EXPECT_EQ(Close(9), 0) << "a unit never opened";
+  EXPECT_EQ(Close(7), 0);
+
+  // A STATUS other than KEEP or DELETE does nothing.
+  ASSERT_EQ(OpenFile(12, "STAYS.TXT", "NEW"), 0);
+  EXPECT_EQ(Close(12, {"MAYBE"}), 6304);
+  EXPECT_EQ(WriteText(12, "(' STILL OPEN')"), 0);
+  EXPECT_EQ(Close(12), 0);
+  EXPECT_EQ(FileBytes("STAYS.TXT"), " STILL OPEN\r\n");
+}
+
+TEST_F(IoUnitTest, ScratchFiles) {
+  // OPEN(12) with no FILE: a scratch file with a name of its own, deleted at CLOSE.
+  OpenKeywords scratch;
+  ASSERT_EQ(Open(12, scratch, kErrorBranch), 0);
+  EXPECT_EQ(WriteText(12, "(' SCRATCH')"), 0);
+  EXPECT_EQ(Close(12), 0);
+  EXPECT_EQ(Listing(), "");
+  // KEEP of a scratch file is an error; the run's end still removes the file.
+  ASSERT_EQ(Open(13, scratch, kErrorBranch), 0);
+  EXPECT_EQ(Close(13, {"KEEP"}, kErrorBranch), 6300);
+  ASSERT_EQ(Open(14, scratch, kErrorBranch), 0);
+  EXPECT_EQ(EndRun(), 0);
+  EXPECT_EQ(Listing(), "") << "scratch files are deleted at the end of the run";
+}
+
+TEST_F(IoUnitTest, ReplaceAndAppend) {
+  WriteFile("R.TXT", "OLD CONTENT\r\n");
+  WriteFile("A.TXT", "OLD\r\n");
+  WriteFile("P.TXT", "OLD\r\n");
+  ASSERT_EQ(OpenFile(10, "R.TXT", "REPLACE"), 0);
+  OpenKeywords append;
+  append.file = {"A.TXT"};
+  append.access = {"APPEND"};
+  ASSERT_EQ(Open(11, append), 0);
+  OpenKeywords position;
+  position.file = {"P.TXT"};
+  position.position = {"APPEND"};
+  ASSERT_EQ(Open(12, position), 0);
+  for (int unit = 10; unit <= 12; ++unit) WriteText(unit, "('NEW')");
+  EXPECT_EQ(EndRun(), 0);
+  EXPECT_EQ(FileBytes("R.TXT"), "NEW\r\n");
+  EXPECT_EQ(FileBytes("A.TXT"), "OLD\r\nNEW\r\n");
+  EXPECT_EQ(FileBytes("P.TXT"), "OLD\r\nNEW\r\n");
+}
+
+TEST_F(IoUnitTest, FileOutputIsBufferedUntilCloseOrFullBuffer) {
+  ASSERT_EQ(OpenFile(10, "OUT.TXT", "NEW"), 0);
+  WriteText(10, "('1TITLE',/,'0NEXT',/,' LAST')");
+  EXPECT_EQ(FileBytes("OUT.TXT"), "") << "the records wait in the unit's buffer";
+  EXPECT_EQ(Close(10), 0);
+  EXPECT_EQ(FileBytes("OUT.TXT"), "1TITLE\r\n0NEXT\r\n LAST\r\n") << "carriage control kept in column 1";
+
+  ASSERT_EQ(OpenFile(11, "BIG.TXT", "NEW"), 0);
+  for (int i = 0; i < 30; ++i) WriteText(11, "(' 123456789012345678901234567890123456789012345678')");
+  EXPECT_GE(fs::file_size("BIG.TXT"), 1024u) << "a full buffer goes to the file";
+  EXPECT_EQ(EndRun(), 0);
+  EXPECT_EQ(fs::file_size("BIG.TXT"), 30u * 51u);
+}
+
+// A blank FILE takes the command-line arguments in turn, then asks on the console until the
+// reply is not empty.
+TEST_F(IoUnitTest, BlankFileNames) {
+  StartRun("", false, {" ARG1.TXT ", "ARG2.TXT"});
+  const std::string blank(80, ' ');
+  EXPECT_EQ(OpenFile(9, blank.c_str(), "NEW"), 0);
+  EXPECT_EQ(OpenFile(7, " ", "NEW"), 0);
+  EXPECT_EQ(streams_.out, "") << "no question while arguments are left";
+  EXPECT_EQ(Listing(), "ARG1.TXT ARG2.TXT");
+
+  // Piped input: the output line stays open after each reply, so the question begins a new line.
+  StartRun("\n   \r\n NAME.TXT \r\n");
+  EXPECT_EQ(OpenFile(9, "", "NEW"), 0);
+  EXPECT_EQ(streams_.out, kQuestion + "\r\n" + kQuestion + "\r\n" + kQuestion) << Shown(streams_.out);
+  EXPECT_TRUE(fs::exists("NAME.TXT"));
+
+  // At a terminal the typed line end has already begun a new line.
+  StartRun("\nNAME2.TXT\n", true);
+  WriteText(kDefaultUnit, "(' PENDING')");
+  EXPECT_EQ(OpenFile(9, "", "NEW"), 0);
+  EXPECT_EQ(streams_.out, "PENDING\r\n" + kQuestion + kQuestion) << Shown(streams_.out);
+  EXPECT_TRUE(fs::exists("NAME2.TXT"));
+}
+
+TEST_F(IoUnitTest, ImplicitOpenOnFirstUse) {
+  WriteFile("IN.TXT", "42\n");
+  StartRun("", false, {"OUT.TXT", "IN.TXT"});
+  // WRITE(12,'(I3)') 5 and READ(13,*) N with no OPEN.
+  BeginWrite(12, "(I3)", -1);
+  WriteItem(5);
+  EXPECT_EQ(EndWrite(), 0);
+  std::int32_t n = 0;
+  BeginRead(13, nullptr, 0);
+  ReadItem(kInteger4, &n);
+  EXPECT_EQ(EndRead(), 0);
+  EXPECT_EQ(n, 42);
+  EXPECT_EQ(EndRun(), 0);
+  EXPECT_EQ(FileBytes("OUT.TXT"), "  5\r\n");
+}
+
+struct DeviceCase {
+  const char* name;
+  const char* out;                // standard output after WRITE ' X'
+  const char* err;                // standard error
+  std::optional<std::string> file;  // the file of that name, if one is created
+};
+
+TEST_F(IoUnitTest, DeviceNames) {
+  const DeviceCase cases[] = {
+      {"CON", "X", "", std::nullopt},
+      {"con.txt", "X", "", std::nullopt},
+      {"USER", "X", "", std::nullopt},
+      {"user.dat", "", "", " X\r\n"},
+      {"NUL", "", "", std::nullopt},
+      {"nul.txt", "", "", std::nullopt},
+      {"ERR", "", "X", std::nullopt},
+      {"err.txt", "", "", " X\r\n"},
+      {"CONSOLE", "", "", " X\r\n"},
+  };
+  for (const DeviceCase& c : cases) {
+    StartRun();
+    ASSERT_EQ(OpenFile(10, c.name), 0) << c.name;
+    EXPECT_EQ(WriteText(10, "(' X')"), 0) << c.name;
+    EXPECT_EQ(streams_.out, c.out) << c.name;
+    EXPECT_EQ(streams_.err, c.err) << c.name;
+    EXPECT_EQ(Close(10), 0) << c.name;
+    if (c.file) {
+      EXPECT_EQ(FileBytes(c.name), *c.file) << c.name;
+      fs::remove(c.name);
+    }
+    EXPECT_EQ(Listing(), "") << c.name << ": no other file is created";
+  }
+}
+
+TEST_F(IoUnitTest, ConsoleUnitReadsTheConsole) {
+  StartRun("7\n");
+  ASSERT_EQ(OpenFile(10, "CON"), 0);
+  std::int32_t n = 0;
+  BeginRead(10, nullptr, 0);
+  ReadItem(kInteger4, &n);
+  EXPECT_EQ(EndRead(), 0);
+  EXPECT_EQ(n, 7);
+  // CLOSE(0) of the console ends a pending line and leaves the console connected.
+  WriteText(0, "(' A')");
+  EXPECT_EQ(Close(0), 0);
+  WriteText(0, "(' B')");
+  EXPECT_EQ(streams_.out, "A\r\nB");
+}
+
+}  // namespace
+}  // namespace fmtio
