@@ -137,12 +137,16 @@ int ConvertReal(const char* text, int length, int d, int scale, int itemType, do
   long long exponent = 0;
   if (i < length && std::strchr("EeDd+-", text[i]) != nullptr && text[i] != '\0') {
     exponentGiven = true;
-    if (text[i] != '+' && text[i] != '-') ++i;
+    const bool signForm = text[i] == '+' || text[i] == '-';
+    if (!signForm) ++i;
     bool negativeExponent = false;
     if (i < length && (text[i] == '+' || text[i] == '-')) negativeExponent = text[i++] == '-';
+    const int exponentStart = i;
     for (; i < length && IsDigit(text[i]); ++i) {
       if (exponent < kExponentClamp) exponent = exponent * 10 + (text[i] - '0');
     }
+    // A sign standing for the exponent letter must have digits after it ("1.5-" is no number).
+    if (signForm && i == exponentStart) return 6103;
     if (negativeExponent) exponent = -exponent;
   }
   if (i < length) return 6103;

@@ -385,9 +385,9 @@ void OpenUnit(int number, const OpenKeywords& keywords) {
   if (keywords.recl < 0 || keywords.blockSize < 0 || keywords.blockSize > kMaxBlockSize) {
     runtime::Raise(6304);
   }
+  if (access == 1 && keywords.recl == 0) runtime::Raise(6311);
   // Only formatted connections are kept by this engine.
   if (form != 0) runtime::Raise(6304);
-  if (access == 1 && keywords.recl == 0) runtime::Raise(6311);
 
   Slot* slot = FindSlot(number);
   IoUnit* current = slot ? slot->unit.get() : nullptr;
@@ -669,10 +669,14 @@ void NextInputRecord(IoUnit& unit) {
   unit.haveLine = true;
 }
 
+int RecordLimit(const IoUnit& unit) {
+  return unit.kind == UnitKind::kTerminal ? kMaxTerminalRecord
+         : unit.kind == UnitKind::kDirect ? unit.recl - 2
+                                          : unit.recl;
+}
+
 void PlaceChars(IoUnit& unit, int column, const char* text, int count) {
-  const int limit = unit.kind == UnitKind::kTerminal ? kMaxTerminalRecord
-                    : unit.kind == UnitKind::kDirect   ? unit.recl - 2
-                                                       : unit.recl;
+  const int limit = RecordLimit(unit);
   if (count > limit || column > limit - count) runtime::Raise(6601);
   if (unit.kind == UnitKind::kTerminal) {
     if (column > unit.recordLength) PlaceOnTerminal(unit, unit.recordLength, nullptr, column - unit.recordLength);

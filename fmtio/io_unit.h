@@ -91,6 +91,9 @@ IoUnit& SelectUnit(int unit, bool forRead);
 // blanks. Beyond the record length: 6601.
 void PlaceChars(IoUnit& unit, int column, const char* text, int count);
 
+// The most characters a record of this unit may hold.
+int RecordLimit(const IoUnit& unit);
+
 // Ends the current output record; `lineEnd` false leaves a file's line open ("$").
 void EndOutputRecord(IoUnit& unit, bool lineEnd);
 

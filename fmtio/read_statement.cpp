@@ -104,10 +104,15 @@ class InputRecord final : public FormatRecord {
   }
 };
 
+// The most bytes a kept field of base-16 digits can fill; the bytes of a longer item above
+// them are zero.
+constexpr int kRadixBytes = kMaxKept / 2;
+
 // Z, B and O input: the digits of base 16, 2 or 8 stored little-endian into the item's bytes.
 void ReadRadix(const NumericField& field, int base, void* address, int size) {
   if (field.keptLength > kMaxKept) runtime::Raise(6100);
-  unsigned char bytes[16] = {};
+  const int span = std::min(size, kRadixBytes);
+  unsigned char bytes[kRadixBytes] = {};
   for (int i = 0; i < field.keptLength; ++i) {
     const char c = field.kept[i];
     int digit = c >= '0' && c <= '9' ? c - '0'
@@ -116,14 +121,15 @@ void ReadRadix(const NumericField& field, int base, void* address, int size) {
                                      : 99;
     if (digit >= base) runtime::Raise(6101);
     // bytes = bytes * base + digit, with a carry out of the item's size being an overflow.
-    for (int b = 0; b < size; ++b) {
+    for (int b = 0; b < span; ++b) {
       const int v = bytes[b] * base + digit;
       bytes[b] = static_cast<unsigned char>(v & 0xFF);
       digit = v >> 8;
     }
     if (digit != 0) runtime::Raise(6100);
   }
-  std::memcpy(address, bytes, static_cast<std::size_t>(size));
+  std::memcpy(address, bytes, static_cast<std::size_t>(span));
+  std::memset(static_cast<char*>(address) + span, 0, static_cast<std::size_t>(size - span));
 }
 
 void ReadCharacters(void* address, int length, int width) {

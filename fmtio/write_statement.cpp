@@ -98,6 +98,8 @@ class OutputRecord final : public FormatRecord {
 
   // Places a field of width w, right-justified, or w asterisks when the text does not fit.
   void Field(const char* text, int length, int w) {
+    // A field that cannot fit the record places none of its characters.
+    if (w > RecordLimit(unit_) - unit_.column) runtime::Raise(6601);
     if (length < 0 || length > w) {
       Repeat('*', w);
       return;
