@@ -26,6 +26,17 @@ sanitize:
 demo: build
 	./scripts/demo.sh $(BUILD)
 
+# The fuzz targets, built with clang and the sanitizers in a folder of their own, each run for
+# FUZZ_SECONDS on a copy of its seed corpus; any crash fails.
+FUZZBUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZERS = write_format_fuzzer read_format_fuzzer list_input_fuzzer truss_run_fuzzer
+fuzz:
+	cmake -S . -B $(FUZZBUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	  -DTRUSS_FUZZ=ON -DTRUSS_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build $(FUZZBUILD) -j $(JOBS) --target $(FUZZERS)
+	./fuzz/run.sh $(FUZZBUILD) $(FUZZ_SECONDS) $(FUZZERS)
+
 clean:
 	rm -rf $(BUILD) $(SANBUILD) build-fuzz build-bench
 

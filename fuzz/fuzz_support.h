@@ -36,10 +36,10 @@ namespace fuzz {
 // format that asks for two thousand million records costs one megabyte, not gigabytes.
 inline constexpr rlim_t kMaxFileBytes = 1 << 20;
 
-// Makes a fresh scratch folder, removed when the process exits, and bounds the size of every
-// file (adding -handle_xfsz=0 to the fuzzer's flags). Crash reports go to the folder the fuzzer
-// was started in unless -artifact_prefix says otherwise, since each input runs inside the
-// scratch folder.
+// Makes a fresh scratch folder in $TMPDIR (or /tmp), removed when the process exits (a crash
+// leaves it for the caller to remove), and bounds the size of every file, adding -handle_xfsz=0
+// to the fuzzer's flags. Crash reports go to the folder the fuzzer was started in unless
+// -artifact_prefix says otherwise, since each input runs inside the scratch folder.
 void PrepareScratchFolder(int* argc, char*** argv);
 
 // Runs one input inside the scratch folder, emptied first; the fuzzer's folder is current again
@@ -112,8 +112,9 @@ inline void RemoveScratchFolder() {
 }  // namespace detail
 
 inline void PrepareScratchFolder(int* argc, char*** argv) {
-  char path[] = "/tmp/truss-fuzz-XXXXXX";
-  if (!::mkdtemp(path)) std::abort();
+  const char* folder = std::getenv("TMPDIR");
+  std::string path = std::string(folder && *folder ? folder : "/tmp") + "/truss-fuzz-XXXXXX";
+  if (!::mkdtemp(path.data())) std::abort();
   detail::ScratchPath() = path;
   detail::HomePath() = std::filesystem::current_path().string();
   std::atexit(detail::RemoveScratchFolder);

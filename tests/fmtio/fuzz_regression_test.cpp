@@ -65,7 +65,11 @@ class FuzzRegressionTest : public ::testing::Test {
 
 // The console shows an I3 field of a positive number without its first column, which is the
 // carriage control.
-std::string ShownI3(int value) { return value < 10 ? " " + std::to_string(value) : std::to_string(value); }
+std::string ShownI3(int value) {
+  std::string shown = std::to_string(value);
+  if (value < 10) shown.insert(shown.begin(), ' ');
+  return shown;
+}
 
 TEST_F(FuzzRegressionTest, RunEndedInsideAPutAsideWriteLeavesNoStatementForTheNextRun) {
   const std::int32_t values[3] = {1, 2, 3};
@@ -111,8 +115,8 @@ TEST_F(FuzzRegressionTest, WriteBeyondThePutAsideLimitIsRefusedWith6700AndTheOth
   EXPECT_EQ(refusedStatus, 6700);
   EXPECT_EQ(statuses, std::string(kPutAsideLimit, '0'));
   std::string expected;
-  for (int i = kPutAsideLimit; i >= 1; --i) expected += (expected.empty() ? "" : "\r\n") + ShownI3(i);
-  EXPECT_EQ(streams_.out, expected + "\r\n") << "the refused statement's item must go nowhere";
+  for (int i = kPutAsideLimit; i >= 1; --i) expected.append(ShownI3(i)).append("\r\n");
+  EXPECT_EQ(streams_.out, expected) << "the refused statement's item must go nowhere";
   EXPECT_EQ(streams_.err, "");
 }
 
@@ -154,25 +158,30 @@ TEST_F(FuzzRegressionTest, ItemListBeyondItsLimitWithoutErrorBranchEndsTheRun) {
   EXPECT_EQ(streams_.err, kReport6700);
 }
 
-// A complex item read under A or Z: each part takes a field of its own and its own bytes only.
-struct ComplexReadCase {
+// An item read under A or Z: each part of a complex item takes a field of its own and its own
+// bytes only, and a long character item takes no more than its length.
+struct ReadWithinItemCase {
   const char* format;
   int type;
+  int length;  // CHARACTER items
   const char* record;
   const char* expectedBytes;  // the item's storage after the READ
   int size;
 };
 
-TEST_F(FuzzRegressionTest, ComplexItemReadUnderCharacterOrRadixEditingStaysWithinTheItem) {
-  const ComplexReadCase cases[] = {
-      {"(2A4)", kComplex8, "abcdefgh", "abcdefgh", 8},
-      {"(2A2)", kComplex8, "abcd", "ab  cd  ", 8},
-      {"(2A6)", kComplex8, "uvabcdwxefgh", "abcdefgh", 8},
-      {"(2A8)", kComplex16, "abcdefghijklmnop", "abcdefghijklmnop", 16},
+TEST_F(FuzzRegressionTest, ReadUnderCharacterOrRadixEditingStaysWithinTheItem) {
+  const ReadWithinItemCase cases[] = {
+      {"(2A4)", kComplex8, 0, "abcdefgh", "abcdefgh", 8},
+      {"(2A2)", kComplex8, 0, "abcd", "ab  cd  ", 8},
+      {"(2A6)", kComplex8, 0, "uvabcdwxefgh", "abcdefgh", 8},
+      {"(2A8)", kComplex16, 0, "abcdefghijklmnop", "abcdefghijklmnop", 16},
       // 3F800000 is 1.0 and 40000000 is 2.0, stored little-endian.
-      {"(2Z8)", kComplex8, "3F80000040000000", "\x00\x00\x80\x3F\x00\x00\x00\x40", 8},
+      {"(2Z8)", kComplex8, 0, "3F80000040000000", "\x00\x00\x80\x3F\x00\x00\x00\x40", 8},
+      // Eight bytes of value, little-endian, then zeros up to the item's 40 bytes.
+      {"(Z16)", kCharacter, 40, "0123456789ABCDEF",
+       "\xEF\xCD\xAB\x89\x67\x45\x23\x01\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0\0", 40},
   };
-  for (const ComplexReadCase& c : cases) {
+  for (const ReadWithinItemCase& c : cases) {
     {
       FILE* file = std::fopen("IN.TXT", "wb");
       ASSERT_NE(file, nullptr);
@@ -180,7 +189,7 @@ TEST_F(FuzzRegressionTest, ComplexItemReadUnderCharacterOrRadixEditingStaysWithi
       std::fputs("\r\n", file);
       std::fclose(file);
     }
-    unsigned char storage[32];
+    unsigned char storage[64];
     std::memset(storage, '~', sizeof storage);
     int status = -1;
     Run([&] {
@@ -189,15 +198,15 @@ TEST_F(FuzzRegressionTest, ComplexItemReadUnderCharacterOrRadixEditingStaysWithi
       keywords.status = {"OLD"};
       Open(10, keywords);
       BeginRead(10, c.format, -1, kErrorBranch);
-      ReadItem(c.type, storage);
+      ReadItem(c.type, storage, c.length);
       status = EndRead();
     });
+    const std::size_t size = static_cast<std::size_t>(c.size);
     EXPECT_EQ(status, 0) << c.format << " over " << c.record;
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(storage), static_cast<std::size_t>(c.size)),
-              std::string(c.expectedBytes, static_cast<std::size_t>(c.size)))
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(storage), size), std::string(c.expectedBytes, size))
         << c.format << " over " << c.record;
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(storage) + c.size, sizeof storage - c.size),
-              std::string(sizeof storage - c.size, '~'))
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(storage) + size, sizeof storage - size),
+              std::string(sizeof storage - size, '~'))
         << c.format << " over " << c.record << ": bytes after the item were changed";
   }
 }
