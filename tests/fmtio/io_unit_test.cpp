@@ -22,6 +22,7 @@
 #include "runtime/fp_traps.h"
 #include "runtime/run_time_error.h"
 #include "runtime/termination.h"
+#include "tests/fmtio/engine_run_test.h"
 
 namespace fmtio {
 namespace {
@@ -73,58 +74,18 @@ std::string NumberedName(int n) {
 
 const std::string kQuestion = "File name missing or blank - please enter file name\r\nUNIT 9? ";
 
-class IoUnitTest : public ::testing::Test {
+class IoUnitTest : public EngineRunTest {
  protected:
   void SetUp() override {
-    char folder[] = "/tmp/truss-units-XXXXXX";
-    ASSERT_NE(::mkdtemp(folder), nullptr);
-    folder_ = folder;
-    previous_ = fs::current_path();
-    fs::current_path(folder_);
+    EngineRunTest::SetUp();
     StartRun();
   }
 
-  void TearDown() override {
-    EndRun();
-    platform::UseMemoryStreams(nullptr);
-    fs::current_path(previous_);
-    std::error_code ignored;
-    fs::permissions(folder_, fs::perms::owner_all, fs::perm_options::add, ignored);
-    fs::remove_all(folder_);
-  }
-
   void StartRun(const std::string& input = "", bool interactive = false, std::vector<std::string> arguments = {}) {
-    EndRun();
-    streams_ = platform::MemoryStreams{};
-    streams_.input = input;
-    streams_.interactive = interactive;
-    platform::UseMemoryStreams(&streams_);
-    arguments_ = {"truss"};
-    arguments_.insert(arguments_.end(), arguments.begin(), arguments.end());
-    argv_.clear();
-    for (std::string& argument : arguments_) argv_.push_back(argument.data());
-    argv_.push_back(nullptr);
-    Start(static_cast<int>(arguments_.size()), argv_.data());
-    runtime::DisarmFloatingPointTraps();
-    ended_ = false;
-    exitCode_ = 0;
-  }
-
-  int EndRun() {
-    if (!ended_) {
-      ended_ = true;
-      exitCode_ = runtime::Finish(exitCode_);
-    }
-    return exitCode_;
-  }
-
-  template <class Statements>
-  void Run(Statements statements) {
-    try {
-      statements();
-    } catch (const runtime::RunEnded& end) {
-      exitCode_ = end.exitCode;
-    }
+    platform::MemoryStreams streams;
+    streams.input = input;
+    streams.interactive = interactive;
+    StartEngine(std::move(streams), std::move(arguments));
   }
 
   // Names in the folder, sorted.
@@ -139,13 +100,6 @@ class IoUnitTest : public ::testing::Test {
     }
     return text;
   }
-
-  fs::path folder_, previous_;
-  platform::MemoryStreams streams_;
-  std::vector<std::string> arguments_;
-  std::vector<char*> argv_;
-  bool ended_ = true;
-  int exitCode_ = 0;
 };
 
 struct OpenErrorCase {

@@ -15,6 +15,7 @@
 #include "runtime/fp_traps.h"
 #include "runtime/run_time_error.h"
 #include "runtime/termination.h"
+#include "tests/fmtio/engine_run_test.h"
 
 namespace fmtio {
 namespace {
@@ -127,52 +128,19 @@ struct ReadCase {
   int status;
 };
 
-class ReadStatementTest : public ::testing::Test {
+class ReadStatementTest : public EngineRunTest {
  protected:
   void SetUp() override {
-    char folder[] = "/tmp/truss-read-XXXXXX";
-    ASSERT_NE(::mkdtemp(folder), nullptr);
-    folder_ = folder;
-    previous_ = std::filesystem::current_path();
-    std::filesystem::current_path(folder_);
+    EngineRunTest::SetUp();
     StartRun("");
-  }
-
-  void TearDown() override {
-    EndRun();
-    platform::UseMemoryStreams(nullptr);
-    std::filesystem::current_path(previous_);
-    std::filesystem::remove_all(folder_);
   }
 
   // A new run whose piped standard input holds `input`.
   void StartRun(const std::string& input, std::size_t blockLimit = 0) {
-    EndRun();
-    streams_ = platform::MemoryStreams{};
-    streams_.input = input;
-    streams_.blockLimit = blockLimit;
-    platform::UseMemoryStreams(&streams_);
-    Start(0, nullptr);
-    runtime::DisarmFloatingPointTraps();
-    ended_ = false;
-    exitCode_ = 0;
-  }
-
-  int EndRun() {
-    if (!ended_) {
-      ended_ = true;
-      exitCode_ = runtime::Finish(exitCode_);
-    }
-    return exitCode_;
-  }
-
-  template <class Statements>
-  void Run(Statements statements) {
-    try {
-      statements();
-    } catch (const runtime::RunEnded& end) {
-      exitCode_ = end.exitCode;
-    }
+    platform::MemoryStreams streams;
+    streams.input = input;
+    streams.blockLimit = blockLimit;
+    StartEngine(std::move(streams));
   }
 
   // OPEN(9, FILE=name, STATUS='OLD') on a file holding `bytes`.
@@ -194,11 +162,6 @@ class ReadStatementTest : public ::testing::Test {
       EXPECT_EQ(values, c.values) << shown << "\n  expected " << Shown(c.values) << "\n  actual   " << Shown(values);
     }
   }
-
-  std::filesystem::path folder_, previous_;
-  platform::MemoryStreams streams_;
-  bool ended_ = true;
-  int exitCode_ = 0;
 };
 
 TEST_F(ReadStatementTest, FormattedFields) {

@@ -19,6 +19,7 @@
 #include "runtime/fp_traps.h"
 #include "runtime/run_time_error.h"
 #include "runtime/termination.h"
+#include "tests/fmtio/engine_run_test.h"
 
 namespace fmtio {
 namespace {
@@ -76,51 +77,17 @@ float Word(const char* four) {
 }
 
 // Each test runs the engine in a fresh folder with the standard streams in memory.
-class WriteStatementTest : public ::testing::Test {
+class WriteStatementTest : public EngineRunTest {
  protected:
   void SetUp() override {
-    char folder[] = "/tmp/truss-write-XXXXXX";
-    ASSERT_NE(::mkdtemp(folder), nullptr);
-    folder_ = folder;
-    previous_ = std::filesystem::current_path();
-    std::filesystem::current_path(folder_);
+    EngineRunTest::SetUp();
     StartRun(false);
   }
 
-  void TearDown() override {
-    EndRun();
-    platform::UseMemoryStreams(nullptr);
-    std::filesystem::current_path(previous_);
-    std::filesystem::remove_all(folder_);
-  }
-
   void StartRun(bool interactive) {
-    streams_ = platform::MemoryStreams{};
-    streams_.interactive = interactive;
-    platform::UseMemoryStreams(&streams_);
-    Start(0, nullptr);
-    runtime::DisarmFloatingPointTraps();
-    ended_ = false;
-    exitCode_ = 0;
-  }
-
-  // The end of the run: every unit written out and closed. Returns the exit code.
-  int EndRun() {
-    if (!ended_) {
-      ended_ = true;
-      exitCode_ = runtime::Finish(exitCode_);
-    }
-    return exitCode_;
-  }
-
-  // Runs statements that may end the run with a fatal error.
-  template <class Statements>
-  void Run(Statements statements) {
-    try {
-      statements();
-    } catch (const runtime::RunEnded& end) {
-      exitCode_ = end.exitCode;
-    }
+    platform::MemoryStreams streams;
+    streams.interactive = interactive;
+    StartEngine(std::move(streams));
   }
 
   // WRITE(unit, format, ERR=...) items; returns the status.
@@ -140,11 +107,6 @@ class WriteStatementTest : public ::testing::Test {
     EXPECT_EQ(Close(10, {}, kErrorBranch), 0);
     return FileBytes("OUT.TXT");
   }
-
-  std::filesystem::path folder_, previous_;
-  platform::MemoryStreams streams_;
-  bool ended_ = false;
-  int exitCode_ = 0;
 };
 
 struct EditCase {
