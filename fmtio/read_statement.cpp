@@ -298,12 +298,25 @@ void ScanComplex() {
 
 enum class Scanned { kValue, kNull, kSlash };
 
+// Subtle: a carriage return inside a line, not the one before its line feed, ends the record for
+// formatted fields; between list-directed values it separates like a blank, so that the values
+// after it on the line are read rather than silently dropped. Returns true when one was passed.
+bool PassInnerCarriageReturn(IoUnit& io) {
+  const std::size_t next = static_cast<std::size_t>(io.lineEnd) + 1;
+  if (io.linePosition != io.lineEnd || next >= io.line.size()) return false;
+  const std::size_t cr = io.line.find('\r', next);
+  io.lineEnd = static_cast<int>(cr == std::string::npos ? io.line.size() : cr);
+  ++io.linePosition;
+  return true;
+}
+
 // Scans the next value of the list into the value buffer.
 Scanned ScanValue() {
   IoUnit& io = Io();
   for (;;) {
     EnsureRecord();
     if (io.linePosition >= io.lineEnd) {
+      if (PassInnerCarriageReturn(io)) continue;
       io.haveLine = false;  // a record end counts as a blank
       continue;
     }

@@ -252,6 +252,10 @@ TEST_F(ReadStatementTest, ListDirectedValues) {
       {nullptr, "1,2,3\n", {I4(), I4(), I4()}, "1|2|3", 0},
       {nullptr, "1 , 2\n", {I4(), I4()}, "1|2", 0},
       {nullptr, "1\t2\n", {I4(), I4()}, "1|2", 0},
+      // A carriage return inside a line separates values; the one before the line feed ends it.
+      {nullptr, "1\r2\r3\r\n4\n", {I4(), I4(), I4(), I4()}, "1|2|3|4", 0},
+      {nullptr, "1\r\r\n2\n", {I4(), I4()}, "1|2", 0},
+      {"(2I2)", "1\r2\r\n", {I4(), I4()}, "1|0", 0},
       {nullptr, "2 3\n", {I4(), I4()}, "2|3", 0},
       {nullptr, "2\n3\n", {I4(), I4()}, "2|3", 0},
       {nullptr, "\n\n  \n5\n", {I4()}, "5", 0},
