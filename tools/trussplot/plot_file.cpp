@@ -156,7 +156,8 @@ Values ParseRecord(const RecordLayout& record, std::string_view text, int line) 
     column = last + 1;
   }
   if (length > record.length) {
-    throw PlotFileError(line, record.length + 1,
+    const std::size_t extra = trimmed.find_first_not_of(' ', static_cast<std::size_t>(record.length));
+    throw PlotFileError(line, static_cast<int>(extra) + 1,
                         "text after the last field: a " + std::string(record.name) + " record has " +
                             std::to_string(record.length) + " columns");
   }

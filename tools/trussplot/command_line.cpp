@@ -1,0 +1,161 @@
+#include "tools/trussplot/command_line.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <ostream>
+
+#include "tools/trussplot/plot_file.h"
+
+namespace trussplot {
+
+namespace {
+
+constexpr std::string_view kUsage =
+    "Usage: trussplot [--view iso|xy|xz|yz] [--scale FACTOR] [--out FILE] [TRUSS.GRP]\n"
+    "Draws the plot file of a truss run as an SVG picture: the undeformed model in grey, the\n"
+    "deformed shape coloured by member stress, supports, loads and node numbers.\n"
+    "\n"
+    "  --view V        the direction of view: iso (default), xy (plan), xz or yz (elevations)\n"
+    "  --scale FACTOR  magnify the displacements FACTOR times (default: the largest is drawn\n"
+    "                  a tenth of the structure's size)\n"
+    "  --out FILE      write the picture to FILE (default: standard output)\n"
+    "  --help          print this text\n"
+    "\n"
+    "The plot file defaults to TRUSS.GRP in the current folder. Exit codes: 0 done, 1 a file\n"
+    "could not be read or written, 2 bad usage or the input is not a plot file.\n";
+
+// A plot file of the largest model is a few kilobytes; anything far larger is not one.
+constexpr std::size_t kMaxInputBytes = 16u << 20;
+
+double ParseScale(std::string_view text) {
+  double value = 0.0;
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size() || !std::isfinite(value) ||
+      value <= 0.0) {
+    throw UsageError("--scale needs a positive number, not '" + std::string(text) + "'");
+  }
+  return value;
+}
+
+// Reads a whole file; empty when it cannot be read.
+std::optional<std::string> ReadFile(const std::string& name, bool& tooLarge) {
+  std::ifstream in(name, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::string text;
+  char buffer[65536];
+  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
+    text.append(buffer, static_cast<std::size_t>(in.gcount()));
+    if (text.size() > kMaxInputBytes) {
+      tooLarge = true;
+      return std::nullopt;
+    }
+  }
+  if (in.bad()) return std::nullopt;
+  return text;
+}
+
+bool WriteFile(const std::string& name, const std::string& text) {
+  std::ofstream out(name, std::ios::binary | std::ios::trunc);
+  out.write(text.data(), static_cast<std::streamsize>(text.size()));
+  out.close();
+  if (out) return true;
+  std::remove(name.c_str());
+  return false;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(std::span<const std::string> arguments) {
+  CommandLine line;
+  bool inputGiven = false;
+  bool optionsEnded = false;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    std::string_view argument = arguments[i];
+    if (!optionsEnded && argument.size() > 1 && argument.front() == '-') {
+      if (argument == "--") {
+        optionsEnded = true;
+        continue;
+      }
+      if (argument == "--help" || argument == "-h") {
+        line.help = true;
+        continue;
+      }
+      std::string_view name = argument;
+      std::optional<std::string_view> value;
+      if (const std::size_t equals = argument.find('='); equals != std::string_view::npos) {
+        name = argument.substr(0, equals);
+        value = argument.substr(equals + 1);
+      }
+      if (name != "--view" && name != "--scale" && name != "--out") {
+        throw UsageError("unknown option '" + std::string(argument) + "'");
+      }
+      if (!value) {
+        if (i + 1 == arguments.size()) throw UsageError("option " + std::string(name) + " needs a value");
+        value = arguments[++i];
+      }
+      if (name == "--view") {
+        const auto view = ParseView(*value);
+        if (!view) throw UsageError("--view takes iso, xy, xz or yz, not '" + std::string(*value) + "'");
+        line.picture.view = *view;
+      } else if (name == "--scale") {
+        line.picture.scale = ParseScale(*value);
+      } else {
+        if (value->empty()) throw UsageError("--out needs a file name");
+        line.output = std::string(*value);
+      }
+      continue;
+    }
+    if (inputGiven) throw UsageError("only one plot file can be drawn at a time");
+    line.input = std::string(argument);
+    inputGiven = true;
+  }
+  return line;
+}
+
+std::string_view UsageText() { return kUsage; }
+
+int RunTrussPlot(std::span<const std::string> arguments, std::ostream& standardOutput, std::ostream& errors) {
+  CommandLine line;
+  try {
+    line = ParseCommandLine(arguments);
+  } catch (const UsageError& error) {
+    errors << "trussplot: " << error.what() << "\nTry 'trussplot --help'.\n";
+    return kExitBadInput;
+  }
+  if (line.help) {
+    standardOutput << kUsage;
+    return kExitSuccess;
+  }
+  bool tooLarge = false;
+  const std::optional<std::string> text = ReadFile(line.input, tooLarge);
+  if (!text) {
+    errors << "trussplot: " << line.input
+           << (tooLarge ? ": too large to be a plot file\n" : ": cannot read the file\n");
+    return tooLarge ? kExitBadInput : kExitIoFailure;
+  }
+  std::string picture;
+  try {
+    picture = WriteSvg(ParsePlotFile(*text), line.picture);
+  } catch (const PlotFileError& error) {
+    errors << "trussplot: " << line.input << ": " << error.what() << "\n";
+    return kExitBadInput;
+  }
+  if (!line.output) {
+    standardOutput << picture;
+    standardOutput.flush();
+    if (!standardOutput) {
+      errors << "trussplot: cannot write the picture to standard output\n";
+      return kExitIoFailure;
+    }
+    return kExitSuccess;
+  }
+  if (!WriteFile(*line.output, picture)) {
+    errors << "trussplot: " << *line.output << ": cannot write the picture\n";
+    return kExitIoFailure;
+  }
+  return kExitSuccess;
+}
+
+}  // namespace trussplot
