@@ -1,0 +1,163 @@
+// Data files no user should write, run through the whole program: each ends with the analysis or
+// with a documented message or numbered error, and leaves the report and the plot file on disk.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/e2e/expected_report.h"
+#include "tests/e2e/program_runner.h"
+
+namespace e2e {
+namespace {
+
+const std::string kTitle = "TWO-BAR TRUSS: APEX LOAD OF 1000 DOWN, BARS 5 LONG AT 3-4-5 SLOPE";
+const std::vector<std::string> kTwoBar = {kTitle,
+                                          "2 3",
+                                          "1 1 1 1 0.0 0.0 0.0 0.0 0.0 0.0",
+                                          "2 0 0 1 4.0 3.0 0.0 0.0 -1000.0 0.0",
+                                          "3 1 1 1 8.0 0.0 0.0 0.0 0.0 0.0",
+                                          "1 1 2 200000.0 10.0",
+                                          "2 2 3 200000.0 10.0"};
+
+// The two-bar data file with record `index` replaced.
+std::string TwoBarWith(std::size_t index, const std::string& record) {
+  std::vector<std::string> lines = kTwoBar;
+  lines[index] = record;
+  return DataFile(lines);
+}
+
+// The two-bar data file with the first `from` (or every one) replaced by `to`.
+std::string TwoBarReplacing(const std::string& from, const std::string& to, bool every = false) {
+  std::string data = DataFile(kTwoBar);
+  for (std::size_t at = data.find(from); at != std::string::npos; at = every ? data.find(from, at + to.size()) : at) {
+    data.replace(at, from.size(), to);
+    if (!every) break;
+  }
+  return data;
+}
+
+// Two fixed nodes and one member record numbered `M`.
+std::string MemberNumbered(const std::string& M) {
+  return DataFile({"T", "1 2", "1 1 1 1 0 0 0 0 0 0", "2 1 1 1 1 0 0 0 0 0", M + " 1 2 1 1"});
+}
+
+// 50 nodes and 50 members with the widest band: nodes 1 to 49 fixed on a 7 x 7 grid in the
+// plane z = 0, node 50 free above the grid and braced to each of them, member 1 joining node 1
+// to node 50 (49 nodes apart: MUD = 3 x 49 + 2 = 149), member 50 joining nodes 1 and 2.
+std::string ModelAtCapacity() {
+  std::vector<std::string> lines = {"50 NODES, 50 MEMBERS, THE WIDEST BAND", "50 50"};
+  for (int k = 1; k <= 49; ++k) {
+    lines.push_back(std::to_string(k) + " 1 1 1 " + std::to_string((k - 1) % 7) + " " + std::to_string((k - 1) / 7) +
+                    " 0 0 0 0");
+  }
+  lines.push_back("50 0 0 0 3 3 5 100 -200 -300");
+  for (int k = 1; k <= 49; ++k) lines.push_back(std::to_string(k) + " " + std::to_string(k) + " 50 1000 1");
+  lines.push_back("50 1 2 1000 1");
+  return DataFile(lines);
+}
+
+std::string Fatal(const std::string& code, const std::string& statement, const std::string& message) {
+  return "\r\nrun-time error " + code + ": " + statement + "\r\n- " + message + "\r\n";
+}
+const std::string kEndOfFile = Fatal("F6501", "READ(data.dat)", "end of file");
+const std::string kInteger = Fatal("F6101", "READ(data.dat)", "invalid character in integer field");
+const std::string kTooLarge = Fatal("F6100", "READ(data.dat)", "integer value too large for the item");
+const std::string kReal = Fatal("F6103", "READ(data.dat)", "invalid real value");
+
+const std::string kFailed = "0SOLUTION FAILED: STIFFNESS MATRIX IS NOT POSITIVE DEFINITE\r\n";
+const std::string kWarning = "0WARNING: LOSS OF SIGNIFICANCE AT EQUATION   5\r\n";
+const std::string kResults = " STRESSES IN ELEMENTS";
+const std::string kApexDown = "   NODE NUMBER  2                .0000E+00           -.3472E-02            .0000E+00";
+
+struct HostileCase {
+  std::string name;
+  std::string data;
+  int exitCode;
+  std::string err;     // standard error, whole
+  std::string report;  // a text the report must hold ("" for none)
+  bool results;        // the report ends with the stress table
+};
+
+std::vector<HostileCase> Cases() {
+  const std::string blanks10MB(10u << 20, ' ');
+  const std::string blanks1MB(1u << 20, ' ');
+  std::string crOnly = DataFile(kTwoBar);
+  for (char& c : crOnly) c = c == '\n' ? '\r' : c;
+  return {
+      {"EmptyFile", "", 1, kEndOfFile, "", false},
+      {"TitleOnly", "TITLE ONLY\n", 1, kEndOfFile, "  TITLE ONLY", false},
+      {"CountsOnly", "T\n2 3\n", 1, kEndOfFile, "NUMBER OF NODES(NNODE)  =  3", false},
+      {"HugeCounts", "T\n99999999 3\n", 0, "",
+       "NUMBER OF ELEMENTS(NELE)=***\r\n     NUMBER OF NODES(NNODE)  =  3\r\n0MODEL TOO LARGE", false},
+      {"NegativeCountsAndNoRecords", "T\n-1 -3\n", 1, kEndOfFile, "NUMBER OF NODES(NNODE)  = -3", false},
+      {"NegativeCountsAndNodeOne", "T\n-1 -3\n1 1 1 1 0 0 0 0 0 0\n", 0, "", "0NODAL POINT ERROR N =    1", false},
+      {"NodeNumberZero", TwoBarWith(2, "0 1 1 1 0 0 0 0 0 0"), 0, "", "0NODAL POINT ERROR N =    0", false},
+      {"NodeNumberMinusOne", TwoBarWith(2, "-1 1 1 1 0 0 0 0 0 0"), 0, "", "0NODAL POINT ERROR N =   -1", false},
+      {"NodeNumber51", TwoBarWith(3, "51 0 0 1 4 3 0 0 -1000 0"), 0, "", "0NODAL POINT ERROR N =   51", false},
+      {"NodeNumberLargest", TwoBarWith(3, "2147483647 0 0 1 4 3 0 0 0 0"), 0, "", "0NODAL POINT ERROR N =*****",
+       false},
+      {"NodeNumberBeyondInteger", TwoBarWith(3, "2147483648 0 0 1 4 3 0 0 0 0"), 1, kTooLarge, "", false},
+      {"MemberNumberZero", MemberNumbered("0"), 0, "", "0ELEMENT NUMBER ERROR M =    0", false},
+      {"MemberNumberMinusOne", MemberNumbered("-1"), 0, "", "0ELEMENT NUMBER ERROR M =   -1", false},
+      {"MemberNumber51", MemberNumbered("51"), 0, "", "0ELEMENT NUMBER ERROR M =   51", false},
+      {"MemberNumberLargest", MemberNumbered("2147483647"), 0, "", "0ELEMENT NUMBER ERROR M =*****", false},
+      {"MemberNumberBeyondInteger", MemberNumbered("2147483648"), 1, kTooLarge, "", false},
+      // Longer than the 260-character value buffer: refused, never cut to a wrong value.
+      {"ValueOf300Digits", TwoBarReplacing("200000.0", "2" + std::string(299, '0')), 1, kReal, "", false},
+      {"TenMegabytesOfBlanksBeforeTheCounts", TwoBarReplacing("2 3\n", blanks10MB + "2 3\n"), 0, "", kApexDown, true},
+      {"LineOfOneMegabyte", TwoBarReplacing("2 3\n", "2 3" + blanks1MB + "\n"), 0, "", kApexDown, true},
+      {"NulInAValue", TwoBarReplacing("4.0 3.0", std::string("4.0\0 3.0", 8)), 1, kReal, "", false},
+      {"NulInTheTitle", TwoBarReplacing("TWO-BAR", std::string("TWO\0BAR", 7)), 0, "",
+       std::string("  TWO\0BAR TRUSS", 15), true},
+      {"ByteTwentySixMidFile", TwoBarReplacing("3 1 1 1", "\x1a" "3 1 1 1"), 1, kInteger, "", false},
+      // A carriage return inside a record separates values; none of the values after it is lost.
+      {"CarriageReturnWithoutLineFeed", TwoBarReplacing("0.0 -1000.0", "0.0\r-1000.0"), 0, "", kApexDown, true},
+      {"CarriageReturnLineEndsOnly", crOnly, 1, kEndOfFile, "  " + kTitle, false},
+      {"Utf8Title", TwoBarReplacing("TWO-BAR TRUSS", "STAB \xC3\x84\xC3\x96\xC3\x9C \xE2\x80\x94 \xE6\xA2\x81"), 0, "",
+       "  STAB \xC3\x84\xC3\x96\xC3\x9C \xE2\x80\x94 \xE6\xA2\x81: APEX LOAD", true},
+      // The second bar 1E38 long carries nothing: the apex is held by one bar only.
+      {"CoordinateOf1E38", TwoBarReplacing("8.0 0.0 0.0", "1E38 0.0 0.0"), 0, "", kWarning, true},
+      // A bar 1.4E-45 long: E A / L overflows.
+      {"CoordinatesOf1E45", TwoBarReplacing("4.0 3.0", "1E-45 1E-45"), 1,
+       Fatal("M6104", "MATH", "floating-point error: overflow"), "", false},
+      {"ModulusZero", TwoBarReplacing("200000.0", "0.0", true), 0, "", kFailed, false},
+      {"ModulusNegative", TwoBarReplacing("200000.0", "-200000.0", true), 0, "", kFailed, false},
+      // One bar without area: the apex is held by the other bar only.
+      {"AreaZero", TwoBarReplacing(" 10.0", " 0.0"), 0, "", kWarning, true},
+      {"AreaNegative", TwoBarReplacing(" 10.0", " -10.0", true), 0, "", kFailed, false},
+      {"MemberFromANodeToItself", TwoBarReplacing("1 1 2 200000", "1 1 1 200000"), 1,
+       Fatal("M6101", "MATH", "floating-point error: invalid"), "", false},
+      {"EveryNodeFixed", TwoBarReplacing("2 0 0 1", "2 1 1 1"), 0, "",
+       "   NODE NUMBER  2                .0000E+00            .0000E+00            .0000E+00", true},
+      {"NoNodeFixed", TwoBarReplacing("1 1 1 1", "1 0 0 0"), 0, "",
+       kFailed + "     NODE  1 DIRECTION Z IS FREE BUT HAS NO STIFFNESS\r\n", false},
+      // The apex on the line of the supports: the bars cannot carry a load across it.
+      {"Mechanism", TwoBarReplacing("4.0 3.0", "4.0 0.0"), 0, "", kFailed, false},
+      {"ModelAtCapacity", ModelAtCapacity(), 0, "", "NUMBER OF NONZERO UPPER CO-DIAGONALS(MUD)=149\r\n", true},
+  };
+}
+
+TEST(HostileDataTest, EachEndsWithTheAnalysisOrItsMessage) {
+  for (const HostileCase& c : Cases()) {
+    const RunResult run = RunProgram("data.dat\nrep.txt\n", {{"data.dat", c.data}});
+    EXPECT_EQ(run.exitCode, c.exitCode) << c.name;
+    EXPECT_EQ(run.err, c.err) << c.name;
+    ASSERT_EQ(run.files.size(), 3u) << c.name << ": the data file, the report and the plot file";
+    const std::string& report = run.files.at("rep.txt");
+    const std::string& plot = run.files.at("TRUSS.GRP");
+    EXPECT_NE(report.find(c.report), std::string::npos) << c.name << ": the report lacks\n" << c.report;
+    EXPECT_EQ(report.find(kResults) != std::string::npos, c.results) << c.name;
+    if (c.exitCode == 0) {
+      EXPECT_TRUE(run.out.ends_with(kStopMessage)) << c.name;
+      EXPECT_TRUE(report.empty() || report.ends_with("\r\n")) << c.name << ": the last record is whole";
+    }
+    if (c.results) {
+      // The plot file ends with one stress record per member, as the counts say.
+      EXPECT_TRUE(plot.ends_with("\r\n")) << c.name;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace e2e
