@@ -84,7 +84,13 @@ RunResult RunProgram(const std::string& answers, const std::vector<InputFile>& f
                      const std::vector<std::string>& args) {
   const fs::path folder = MakeScratchFolder();
   for (const InputFile& file : files) WriteWholeFile(folder / file.name, file.contents);
+  RunResult result = RunProgramIn(folder, answers, args);
+  fs::remove_all(folder);
+  return result;
+}
 
+RunResult RunProgramIn(const std::string& folder, const std::string& answers, const std::vector<std::string>& args,
+                       int user) {
   int toChild[2], fromOut[2], fromErr[2];
   if (pipe(toChild) != 0 || pipe(fromOut) != 0 || pipe(fromErr) != 0) throw std::runtime_error("pipe");
   // A program that stops reading must not kill the test with SIGPIPE.
@@ -96,6 +102,7 @@ RunResult RunProgram(const std::string& answers, const std::vector<InputFile>& f
     dup2(fromErr[1], 2);
     for (int fd : {toChild[0], toChild[1], fromOut[0], fromOut[1], fromErr[0], fromErr[1]}) close(fd);
     if (chdir(folder.c_str()) != 0) _exit(127);
+    if (user != -1 && (setgid(static_cast<gid_t>(user)) != 0 || setuid(static_cast<uid_t>(user)) != 0)) _exit(126);
     std::vector<char*> argv;
     std::string program = TRUSS_BINARY;
     argv.push_back(program.data());
@@ -118,7 +125,6 @@ RunResult RunProgram(const std::string& answers, const std::vector<InputFile>& f
   for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
     if (entry.is_regular_file()) result.files[entry.path().filename().string()] = ReadWholeFile(entry.path());
   }
-  fs::remove_all(folder);
   return result;
 }
 

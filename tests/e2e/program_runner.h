@@ -28,6 +28,11 @@ struct InputFile {
 RunResult RunProgram(const std::string& answers, const std::vector<InputFile>& files,
                      const std::vector<std::string>& args = {});
 
+// Runs the program as RunProgram does, but in `folder`, which the caller made and removes; with
+// `user` not -1 the program runs under that user and group id (the caller must be root).
+RunResult RunProgramIn(const std::string& folder, const std::string& answers,
+                       const std::vector<std::string>& args = {}, int user = -1);
+
 // The contents of a file of the source tree, given relative to its root.
 std::string ReadSourceFile(const std::string& relativePath);
 
