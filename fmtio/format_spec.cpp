@@ -453,6 +453,7 @@ void FormatCursor::Reset(const FormatSpec& spec, bool unitBlankZero) {
   blankZero = unitBlankZero;
   suppressRecordEnd = false;
   consumedSinceReversion_ = false;
+  effects_ = 0;
   kind = 0;
   sub = 0;
 }
@@ -534,7 +535,12 @@ bool FormatCursor::NextEditDescriptor(bool itemsRemain, FormatRecord& record) {
       kind = static_cast<std::uint8_t>(entryKind);
       sub = entrySub;
       consumedSinceReversion_ = true;
+      ++effects_;
       return true;
+    }
+    if (entryKind == kLiteral || entryKind == kTabRight || entryKind == kTabLeft || entryKind == kTabTo ||
+        entryKind == kRecordEnd) {
+      ++effects_;
     }
     switch (entryKind) {
       case kLiteral: {
@@ -557,12 +563,21 @@ bool FormatCursor::NextEditDescriptor(bool itemsRemain, FormatRecord& record) {
         break;
       }
       case kGroupOpen:
-        groups_[++top_] = Group{position_, repeat_};
+        groups_[++top_] = Group{position_, repeat_, effects_};
         break;
-      case kGroupClose:
-        if (--groups_[top_].passes >= 1) position_ = groups_[top_].position;
-        else --top_;
+      case kGroupClose: {
+        // Subtle: a pass that wrote nothing, moved nowhere and took no item (empty groups, modes
+        // only) would do the same again, so the passes left are dropped rather than made:
+        // (77770(277770())) ends at once instead of after 2E10 empty passes.
+        Group& group = groups_[top_];
+        if (--group.passes >= 1 && effects_ != group.effectsAtPass) {
+          group.effectsAtPass = effects_;
+          position_ = group.position;
+        } else {
+          --top_;
+        }
         break;
+      }
       case kColon:
         if (!itemsRemain) {
           repeat_ = 0;

@@ -105,8 +105,9 @@ struct FormatCursor {
 
  private:
   struct Group {
-    std::uint32_t position;  // just after the group's open entry
-    int passes;              // passes still to make
+    std::uint32_t position;       // just after the group's open entry
+    int passes;                   // passes still to make
+    std::uint32_t effectsAtPass;  // effects_ when the current pass began
   };
   const std::uint8_t* spec_ = nullptr;
   std::uint32_t position_ = 0;
@@ -114,6 +115,7 @@ struct FormatCursor {
   int top_ = -1;
   Group groups_[16];
   bool consumedSinceReversion_ = false;
+  std::uint32_t effects_ = 0;  // entries performed that change the record or take an item
 };
 
 // Raises the error of an item whose class the descriptor does not accept (also when the format

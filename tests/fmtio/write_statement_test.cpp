@@ -240,6 +240,11 @@ TEST_F(WriteStatementTest, EditsEveryDescriptor) {
       {"(' A',/)", {}, " A\r\n"},
       {"(I3,2(1X,F4.1))", {1, 1.5f, 2.5f, 3.5f}, "  1  1.5  2.5\r\n  3.5"},
       {"(13X,I3,'=',E15.5)", {7, 1234.5f}, "               7=     .12345E+04"},
+      // Passes of a group that do nothing are not made two thousand million times over.
+      {"(1X,77770(277770(2(()),())),I3)", {5}, "   5"},
+      {"(2000000000(2000000000(SP,BZ,1P,:)),I3)", {5}, " +5"},
+      {"(2(I2,2000000000(2000000000())))", {1, 2}, " 1 2"},
+      {"(3(2('A')))", {}, "AAAAAA"},
   };
   for (const EditCase& c : cases) {
     int status = -1;
