@@ -2,26 +2,29 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "analysis/band_stiffness.h"
 
 namespace analysis {
 namespace {
 
-// The band array with its positions: U(i, j) for i <= j <= i + MUD, indices from 1.
+// The band array with its positions: U(i, j) for i <= j <= min(i + MUD, NEQ), indices from 1.
+// Each row's place is found once; within a row the positions are consecutive.
 class Band {
  public:
-  Band(float* A, int NEQ, int MUD) : a_(A), NEQ_(NEQ), MUD_(MUD) {}
-  float& operator()(int i, int j) const {
-    int IR = 0;
-    BandLocation(IR, i, j, NEQ_, MUD_);
-    return a_[IR - 1];
+  Band(float* A, int NEQ, int MUD) : a_(A), rowBase_(static_cast<std::size_t>(NEQ) + 1) {
+    for (int i = 1; i <= NEQ; ++i) {
+      int IR = 0;
+      BandLocation(IR, i, i, NEQ, MUD);
+      rowBase_[static_cast<std::size_t>(i)] = IR - 1 - i;
+    }
   }
+  float& operator()(int i, int j) const { return a_[rowBase_[static_cast<std::size_t>(i)] + j]; }
 
  private:
   float* a_;
-  int NEQ_;
-  int MUD_;
+  std::vector<int> rowBase_;  // position of U(i, j) in the array, less j
 };
 
 // A stored pivot that a substitution cannot divide by: zero, or not a number.
@@ -58,7 +61,25 @@ void SolveBand(float* R, float* A, int NEQ, int NRHS, int MUD, int MODE, float R
     U(k, k) = static_cast<float>(PIV);
     // Subtle: the reciprocal comes from the unrounded root, not from the stored U(k, k).
     PIV = 1.0 / PIV;
-    for (int j = k + 1; j <= e; ++j) {
+    // Four columns at a time: each sum still runs from l = k - 1 downwards in its own order, so
+    // the results are those of one column at a time; the four chains only overlap in time.
+    int j = k + 1;
+    for (; j + 3 <= e; j += 4) {
+      double t[4] = {0.0, 0.0, 0.0, 0.0};
+      const int common = std::max(1, j + 3 - MUD);
+      for (int l = k - 1; l >= common; --l) {
+        const double f = U(l, k);
+        const float* row = &U(l, j);
+        for (int q = 0; q < 4; ++q) t[q] += f * row[q];
+      }
+      for (int q = 0; q < 4; ++q) {
+        for (int l = common - 1; l >= std::max(1, j + q - MUD); --l) {
+          t[q] += static_cast<double>(U(l, k)) * U(l, j + q);
+        }
+        U(k, j + q) = static_cast<float>((U(k, j + q) - t[q]) * PIV);
+      }
+    }
+    for (; j <= e; ++j) {
       double t = 0.0;
       for (int l = k - 1; l >= std::max(1, j - MUD); --l) {
         t += static_cast<double>(U(l, k)) * U(l, j);
