@@ -37,6 +37,14 @@ fuzz:
 	cmake --build $(FUZZBUILD) -j $(JOBS) --target $(FUZZERS)
 	./fuzz/run.sh $(FUZZBUILD) $(FUZZ_SECONDS) $(FUZZERS)
 
+# The benchmarks, built in a folder of their own; the program prints every figure and the ratios
+# against their targets.
+BENCHBUILD ?= build-bench
+bench:
+	cmake -S . -B $(BENCHBUILD) -DCMAKE_BUILD_TYPE=Release -DTRUSS_BENCH=ON -DTRUSS_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build $(BENCHBUILD) -j $(JOBS) --target truss_bench
+	$(BENCHBUILD)/bench/truss_bench
+
 clean:
 	rm -rf $(BUILD) $(SANBUILD) build-fuzz build-bench
 
