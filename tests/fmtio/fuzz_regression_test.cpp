@@ -14,6 +14,7 @@
 #include "runtime/fp_traps.h"
 #include "runtime/run_time_error.h"
 #include "runtime/termination.h"
+#include "tests/fmtio/engine_run_test.h"
 
 namespace fmtio {
 namespace {
@@ -26,41 +27,15 @@ const std::string kReport6700 =
 
 // Each test runs in a fresh folder with the standard streams in memory; a test may run the
 // engine more than once, as a harness does.
-class FuzzRegressionTest : public ::testing::Test {
+class FuzzRegressionTest : public EngineRunTest {
  protected:
-  void SetUp() override {
-    char folder[] = "/tmp/truss-fuzzreg-XXXXXX";
-    ASSERT_NE(::mkdtemp(folder), nullptr);
-    folder_ = folder;
-    previous_ = std::filesystem::current_path();
-    std::filesystem::current_path(folder_);
-  }
-
-  void TearDown() override {
-    platform::UseMemoryStreams(nullptr);
-    std::filesystem::current_path(previous_);
-    std::filesystem::remove_all(folder_);
-  }
-
-  // One run of the engine over `statements`, its end caught; returns the exit code.
+  // One whole run of the engine over `statements`, its end caught; returns the exit code.
   template <class Statements>
   int Run(Statements statements) {
-    streams_ = platform::MemoryStreams{};
-    platform::UseMemoryStreams(&streams_);
-    Start(0, nullptr);
-    runtime::DisarmFloatingPointTraps();
-    int code = 0;
-    try {
-      statements();
-    } catch (const runtime::RunEnded& end) {
-      code = end.exitCode;
-    }
-    return runtime::Finish(code);
+    StartEngine({});
+    EngineRunTest::Run(statements);
+    return EndRun();
   }
-
-  platform::MemoryStreams streams_;
-  std::string folder_;
-  std::filesystem::path previous_;
 };
 
 // The console shows an I3 field of a positive number without its first column, which is the
