@@ -1,18 +1,19 @@
-// Faults around the program rather than in its data: a full disk, a folder it may not write, odd
-// file names, an interrupt. Each run keeps what it had written and overwrites nothing.
+// Faults around the program rather than in its data: a full disk, a file size limit, files and
+// folders it may not use, odd file names, an interrupt. Each run keeps what it had written and
+// overwrites nothing.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <map>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,19 +25,6 @@ namespace e2e {
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string Read(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-void Write(const fs::path& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
-
-std::string Fatal(const std::string& code, const std::string& statement, const std::string& message) {
-  return "\r\nrun-time error " + code + ": " + statement + "\r\n- " + message + "\r\n";
-}
 
 // Each test works in a fresh folder; small file systems mounted in it are unmounted again.
 class FaultsTest : public ::testing::Test {
@@ -74,12 +62,12 @@ class FaultsTest : public ::testing::Test {
 
 TEST_F(FaultsTest, FullDiskWhileWritingTheReportKeepsWhatFittedAndThePlotFile) {
   if (!MountSmallDisk("full", 4)) GTEST_SKIP() << "cannot mount a small file system here";
-  Write(folder_ / "tower.dat", tower_);
+  WriteFile(folder_ / "tower.dat", tower_);
   const std::string report = (folder_ / "full/rep.txt").string();
   const RunResult run = RunProgramIn(folder_, "tower.dat\n" + report + "\n");
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(run.err, Fatal("F6422", "WRITE(" + report + ")", "no space left on device"));
-  EXPECT_EQ(Read(report), towerReport_.substr(0, 4096)) << "the one page that fitted";
+  EXPECT_EQ(run.err, FatalReport("F6422", "WRITE(" + report + ")", "no space left on device"));
+  EXPECT_EQ(ReadFile(report), towerReport_.substr(0, 4096)) << "the one page that fitted";
   const std::string plot = run.files.at("TRUSS.GRP");
   EXPECT_FALSE(plot.empty());
   EXPECT_TRUE(plot.ends_with("\r\n")) << "whole records only";
@@ -89,74 +77,164 @@ TEST_F(FaultsTest, FullDiskWhileWritingTheReportKeepsWhatFittedAndThePlotFile) {
 TEST_F(FaultsTest, FullDiskWhileWritingThePlotFileKeepsWhatFittedAndTheReport) {
   // Two pages: one for the data file, one for the plot file.
   if (!MountSmallDisk("full", 8)) GTEST_SKIP() << "cannot mount a small file system here";
-  Write(folder_ / "full/tower.dat", tower_);
+  WriteFile(folder_ / "full/tower.dat", tower_);
   const std::string report = (folder_ / "rep.txt").string();
   const RunResult run = RunProgramIn((folder_ / "full").string(), "tower.dat\n" + report + "\n");
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(run.err, Fatal("F6422", "WRITE(TRUSS.GRP)", "no space left on device"));
+  EXPECT_EQ(run.err, FatalReport("F6422", "WRITE(TRUSS.GRP)", "no space left on device"));
   EXPECT_EQ(run.files.at("TRUSS.GRP"), towerPlot_.substr(0, 4096));
-  const std::string written = Read(report);
+  const std::string written = ReadFile(report);
   EXPECT_FALSE(written.empty());
   EXPECT_TRUE(written.ends_with("\r\n"));
   EXPECT_EQ(written, towerReport_.substr(0, written.size()));
 }
 
-TEST_F(FaultsTest, ReportFolderWithoutWritePermissionIsAccessDenied) {
-  Write(folder_ / "tower.dat", tower_);
-  fs::create_directory(folder_ / "locked");
-  fs::permissions(folder_ / "locked", fs::perms::owner_read | fs::perms::owner_exec | fs::perms::others_read |
-                                          fs::perms::others_exec);
-  fs::permissions(folder_ / "tower.dat", fs::perms::others_read, fs::perm_options::add);
-  constexpr int kNobody = 65534;  // root is never denied access: the program runs as nobody
-  const RunResult run = RunProgramIn(folder_, "tower.dat\nlocked/rep.txt\n", {}, kNobody);
-  if (run.exitCode == 126) GTEST_SKIP() << "cannot change to another user here";
+// A file size limit is not a full disk: the engine reports it as a write failure of its own
+// number. The write that crosses the limit stores what fits, to the byte.
+TEST_F(FaultsTest, FileSizeLimitWhileWritingTheReportKeepsWhatFitted) {
+  WriteFile(folder_ / "tower.dat", tower_);
+  constexpr rlim_t kLimit = 3000;  // not a whole number of 1024-byte blocks
+  // The limit and the ignored signal are inherited by the program; the test itself writes no
+  // file while they hold.
+  struct SizeLimit {
+    rlimit old{};
+    void (*oldAction)(int) = ::signal(SIGXFSZ, SIG_IGN);
+    SizeLimit() {
+      ::getrlimit(RLIMIT_FSIZE, &old);
+      const rlimit small{kLimit, old.rlim_max};
+      ::setrlimit(RLIMIT_FSIZE, &small);
+    }
+    ~SizeLimit() {
+      ::setrlimit(RLIMIT_FSIZE, &old);
+      ::signal(SIGXFSZ, oldAction);
+    }
+  };
+  const RunResult run = [this] {
+    const SizeLimit limit;
+    return RunProgramIn(folder_, "tower.dat\nrep.txt\n");
+  }();
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(run.err, Fatal("F6414", "OPEN(locked/rep.txt)", "access denied"));
-  EXPECT_TRUE(fs::is_empty(folder_ / "locked"));
-  EXPECT_EQ(run.files.size(), 1u) << "nothing but the data file";
+  EXPECT_EQ(run.err, FatalReport("F6423", "WRITE(rep.txt)", "write failure"));
+  EXPECT_EQ(run.files.at("rep.txt"), towerReport_.substr(0, kLimit));
+  const std::string& plot = run.files.at("TRUSS.GRP");
+  EXPECT_TRUE(plot.ends_with("\r\n"));
+  EXPECT_EQ(plot, towerPlot_.substr(0, plot.size()));
+}
+
+// Root is never denied access, so these runs are made as the user nobody in a folder it may
+// write; each refusal comes at the OPEN or READ of the file concerned.
+TEST_F(FaultsTest, FilesTheUserMayNotUseAreRefused) {
+  constexpr int kNobody = 65534;
+  const fs::perms readOnly = fs::perms::owner_read | fs::perms::owner_exec | fs::perms::group_read |
+                             fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
+  const fs::path work = folder_ / "work";
+  fs::create_directory(work);
+  fs::permissions(work, fs::perms::all);
+  fs::create_directory(folder_ / "readonly");
+  WriteFile(folder_ / "readonly/tower.dat", tower_);
+  fs::permissions(folder_ / "readonly/tower.dat", fs::perms::others_read, fs::perm_options::add);
+  fs::permissions(folder_ / "readonly", readOnly);
+  struct Case {
+    std::string name;
+    std::string folder;  // where the program runs
+    std::string data;    // the data file made there, and its permissions
+    fs::perms mode;
+    std::string answers;
+    std::string err;
+    std::map<std::string, std::string> files;  // the folder's files after the run
+  };
+  const std::string report = (work / "rep.txt").string();
+  const Case cases[] = {
+      {"ReportFolderWithoutWritePermission", "work", "tower.dat", fs::perms::all, "tower.dat\nlocked/rep.txt\n",
+       FatalReport("F6414", "OPEN(locked/rep.txt)", "access denied"), {{"tower.dat", tower_}}},
+      {"DataFileNobodyMayRead", "work", "tower.dat", fs::perms::owner_read | fs::perms::owner_write,
+       "tower.dat\nrep.txt\n", FatalReport("F6414", "OPEN(tower.dat)", "access denied"), {{"tower.dat", tower_}}},
+      // Opened for writing only, the last of the three tries: the first READ fails.
+      {"DataFileNobodyMayOnlyWrite", "work", "tower.dat", fs::perms::owner_read | fs::perms::others_write,
+       "tower.dat\nrep.txt\n", FatalReport("F6500", "READ(tower.dat)", "read failure"),
+       {{"tower.dat", tower_}, {"rep.txt", ""}, {"TRUSS.GRP", ""}}},
+      {"WorkingFolderWithoutWritePermission", "readonly", "", fs::perms::none, "tower.dat\n" + report + "\n",
+       FatalReport("F6414", "OPEN(TRUSS.GRP)", "access denied"), {{"tower.dat", tower_}}},
+  };
+  fs::create_directory(work / "locked");
+  fs::permissions(work / "locked", readOnly);
+  for (const Case& c : cases) {
+    if (!c.data.empty()) {
+      WriteFile(work / c.data, tower_);
+      fs::permissions(work / c.data, c.mode);
+    }
+    const RunResult run = RunProgramIn((folder_ / c.folder).string(), c.answers, {}, kNobody);
+    if (run.exitCode == 126) GTEST_SKIP() << "cannot change to another user here";
+    EXPECT_EQ(run.exitCode, 1) << c.name;
+    EXPECT_EQ(run.err, c.err) << c.name;
+    EXPECT_EQ(run.files, c.files) << c.name;
+    if (c.folder == "readonly") {
+      EXPECT_EQ(ReadFile(report), "") << c.name << ": the report is made before the plot file is refused";
+    }
+    EXPECT_TRUE(fs::is_empty(work / "locked")) << c.name;
+    for (const char* made : {"rep.txt", "TRUSS.GRP", "tower.dat"}) fs::remove(work / made);
+  }
 }
 
 TEST_F(FaultsTest, DataFileNamesTheProgramTakesOrRefuses) {
   const std::string folder200(200, 'd');
   fs::create_directory(folder_ / folder200);
   fs::create_directory(folder_ / "sub");
+  ASSERT_EQ(::mkfifo((folder_ / "pipe.dat").c_str(), 0600), 0);
+  enum class Outcome { kAnalysis, kNoFileMade, kEmptyFilesMade };
   struct Case {
-    std::string name;     // the data file's name as given
-    bool create;          // the file exists with the tower's data
-    std::string answers;  // the console answers ("" for the names on the command line)
-    std::string err;      // standard error; "" for a whole analysis
+    std::string name;     // the data file made with the tower's data ("" for none)
+    std::string answers;  // the console answers; "" for both names on the command line
+    std::string report;   // the report file's name
+    std::string err;
+    Outcome outcome;
   };
   const std::string name260 = folder200 + "/" + std::string(59, 'f');
   const std::string name261 = folder200 + "/" + std::string(60, 'f');
+  const std::string odd = "my data \"one\" 'x' \xC3\xA9.dat";
+  const std::string oddReport = "rep 'x' \xC3\xBC.txt";
   const Case cases[] = {
-      {name260, true, "", ""},
-      {name261, true, "", Fatal("F6412", "OPEN(" + name261 + ")", "invalid file name or argument")},
-      {"my data \"one\" 'x' \xC3\xA9.dat", true, "my data \"one\" 'x' \xC3\xA9.dat\nrep 'x' \xC3\xBC.txt\n", ""},
-      {"sub", false, "sub\nrep.txt\n", Fatal("F6414", "OPEN(sub)", "access denied")},
+      {name260, "", "rep.txt", "", Outcome::kAnalysis},
+      {name261, "", "rep.txt", FatalReport("F6412", "OPEN(" + name261 + ")", "invalid file name or argument"),
+       Outcome::kNoFileMade},
+      {odd, odd + "\n" + oddReport + "\n", oddReport, "", Outcome::kAnalysis},
+      // Blanks around a name are not part of it.
+      {"tower.dat", "   tower.dat   \n  rep.txt\n", "rep.txt", "", Outcome::kAnalysis},
+      {"", "sub\nrep.txt\n", "rep.txt", FatalReport("F6414", "OPEN(sub)", "access denied"), Outcome::kNoFileMade},
+      // A named pipe opens, but its bytes cannot be read at a file position.
+      {"", "pipe.dat\nrep.txt\n", "rep.txt", FatalReport("F6500", "READ(pipe.dat)", "read failure"),
+       Outcome::kEmptyFilesMade},
   };
   for (const Case& c : cases) {
-    if (c.create) Write(folder_ / c.name, tower_);
-    const std::vector<std::string> args =
-        c.answers.empty() ? std::vector<std::string>{c.name, "rep.txt"} : std::vector<std::string>{};
-    const RunResult run = RunProgramIn(folder_, c.answers.empty() ? "\n\n" : c.answers, args);
+    if (!c.name.empty()) WriteFile(folder_ / c.name, tower_);
+    const bool onCommandLine = c.answers.empty();
+    const RunResult run = RunProgramIn(folder_, onCommandLine ? "\n\n" : c.answers,
+                                       onCommandLine ? std::vector<std::string>{c.name, c.report}
+                                                     : std::vector<std::string>{});
     EXPECT_EQ(run.err, c.err) << c.name;
     EXPECT_EQ(run.exitCode, c.err.empty() ? 0 : 1) << c.name;
-    const std::string report = c.answers.empty() ? "rep.txt" : "rep 'x' \xC3\xBC.txt";
-    if (c.err.empty()) {
-      EXPECT_EQ(Read(folder_ / report), towerReport_) << c.name;
-      EXPECT_EQ(run.files.at("TRUSS.GRP"), towerPlot_) << c.name;
-    } else {
-      EXPECT_FALSE(fs::exists(folder_ / report)) << c.name << ": refused before any file is made";
-      EXPECT_FALSE(fs::exists(folder_ / "TRUSS.GRP")) << c.name;
+    switch (c.outcome) {
+      case Outcome::kAnalysis:
+        EXPECT_EQ(ReadFile(folder_ / c.report), towerReport_) << c.name;
+        EXPECT_EQ(ReadFile(folder_ / "TRUSS.GRP"), towerPlot_) << c.name;
+        break;
+      case Outcome::kNoFileMade:
+        EXPECT_FALSE(fs::exists(folder_ / c.report)) << c.name << ": refused before any file is made";
+        EXPECT_FALSE(fs::exists(folder_ / "TRUSS.GRP")) << c.name;
+        break;
+      case Outcome::kEmptyFilesMade:
+        EXPECT_EQ(ReadFile(folder_ / c.report), "") << c.name;
+        EXPECT_EQ(ReadFile(folder_ / "TRUSS.GRP"), "") << c.name;
+        break;
     }
-    fs::remove(folder_ / report);
+    fs::remove(folder_ / c.report);
     fs::remove(folder_ / "TRUSS.GRP");
   }
 }
 
-// Ctrl-C ends the run at once: no closing, so the buffered records are not written. The files
-// the run had made stay, and the next run in the folder refuses to overwrite them.
-TEST_F(FaultsTest, InterruptEndsAtOnceAndTheNextRunOverwritesNothing) {
+// Ctrl-C ends the run at once: no closing, so only the blocks already handed to the files are
+// on disk. The files the run had made stay, and later runs in the folder refuse to overwrite them.
+TEST_F(FaultsTest, InterruptEndsAtOnceAndLaterRunsOverwriteNothing) {
   int answers[2];
   ASSERT_EQ(::pipe(answers), 0);
   const pid_t child = ::fork();
@@ -172,11 +250,29 @@ TEST_F(FaultsTest, InterruptEndsAtOnceAndTheNextRunOverwritesNothing) {
     ::_exit(127);
   }
   ::close(answers[0]);
-  // The data file is the console: the first READ of the model waits for a line never sent.
-  const std::string typed = "CON\nrep.txt\n";
+  // The data file is the console, and the console gets the title, the counts and the eight node
+  // records of the tower: the program echoes them, writes the member head and waits for the
+  // first member record, which never comes.
+  std::string typed = "CON\nrep.txt\n";
+  for (std::size_t at = 0, line = 0; line < 10; ++line) {
+    const std::size_t end = tower_.find('\n', at) + 1;
+    typed += tower_.substr(at, end - at);
+    at = end;
+  }
   ASSERT_EQ(::write(answers[1], typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
-  // The plot file is the last file the program opens before it reads the model.
-  for (int i = 0; i < 500 && !fs::exists(folder_ / "TRUSS.GRP"); ++i) {
+  // Files are written in blocks of 1024 bytes; what is held in a block not yet full is lost.
+  const std::size_t reportHeld = towerReport_.find(MemberHead()) + MemberHead().size();
+  std::size_t plotHeld = 0;
+  for (int record = 0; record < 2 + 20; ++record) plotHeld = towerPlot_.find("\r\n", plotHeld) + 2;
+  const std::size_t reportOnDisk = reportHeld / 1024 * 1024;
+  const std::size_t plotOnDisk = plotHeld / 1024 * 1024;
+  ASSERT_GT(plotOnDisk, 0u);
+  const auto sizeOf = [this](const char* name) {
+    std::error_code error;
+    const std::uintmax_t size = fs::file_size(folder_ / name, error);
+    return error ? std::uintmax_t{0} : size;
+  };
+  for (int i = 0; i < 500 && (sizeOf("rep.txt") < reportOnDisk || sizeOf("TRUSS.GRP") < plotOnDisk); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -185,15 +281,30 @@ TEST_F(FaultsTest, InterruptEndsAtOnceAndTheNextRunOverwritesNothing) {
   ASSERT_EQ(::waitpid(child, &status, 0), child);
   ::close(answers[1]);
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "status " << status;
-  EXPECT_EQ(Read(folder_ / "rep.txt"), "");
-  EXPECT_EQ(Read(folder_ / "TRUSS.GRP"), "");
+  const std::string report = towerReport_.substr(0, reportOnDisk);
+  const std::string plot = towerPlot_.substr(0, plotOnDisk);
+  EXPECT_EQ(ReadFile(folder_ / "rep.txt"), report);
+  EXPECT_EQ(ReadFile(folder_ / "TRUSS.GRP"), plot);
 
-  Write(folder_ / "tower.dat", tower_);
-  const RunResult again = RunProgramIn(folder_, "tower.dat\nrep.txt\n");
-  EXPECT_EQ(again.exitCode, 1);
-  EXPECT_EQ(again.err, Fatal("F6415", "OPEN(rep.txt)", "file already exists"));
-  EXPECT_EQ(again.files.at("rep.txt"), "");
-  EXPECT_EQ(again.files.at("TRUSS.GRP"), "");
+  WriteFile(folder_ / "tower.dat", tower_);
+  struct Later {
+    std::string answers;
+    std::string err;
+    std::map<std::string, std::string> files;
+  };
+  const Later later[] = {
+      {"tower.dat\nrep.txt\n", FatalReport("F6415", "OPEN(rep.txt)", "file already exists"),
+       {{"tower.dat", tower_}, {"rep.txt", report}, {"TRUSS.GRP", plot}}},
+      // A new report is made, then the plot file of the interrupted run refuses the run.
+      {"tower.dat\nrep2.txt\n", FatalReport("F6415", "OPEN(TRUSS.GRP)", "file already exists"),
+       {{"tower.dat", tower_}, {"rep.txt", report}, {"rep2.txt", ""}, {"TRUSS.GRP", plot}}},
+  };
+  for (const Later& run : later) {
+    const RunResult again = RunProgramIn(folder_, run.answers);
+    EXPECT_EQ(again.exitCode, 1) << run.answers;
+    EXPECT_EQ(again.err, run.err) << run.answers;
+    EXPECT_EQ(again.files, run.files) << run.answers;
+  }
 }
 
 }  // namespace

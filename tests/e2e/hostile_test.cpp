@@ -57,13 +57,10 @@ std::string ModelAtCapacity() {
   return DataFile(lines);
 }
 
-std::string Fatal(const std::string& code, const std::string& statement, const std::string& message) {
-  return "\r\nrun-time error " + code + ": " + statement + "\r\n- " + message + "\r\n";
-}
-const std::string kEndOfFile = Fatal("F6501", "READ(data.dat)", "end of file");
-const std::string kInteger = Fatal("F6101", "READ(data.dat)", "invalid character in integer field");
-const std::string kTooLarge = Fatal("F6100", "READ(data.dat)", "integer value too large for the item");
-const std::string kReal = Fatal("F6103", "READ(data.dat)", "invalid real value");
+const std::string kEndOfFile = FatalReport("F6501", "READ(data.dat)", "end of file");
+const std::string kInteger = FatalReport("F6101", "READ(data.dat)", "invalid character in integer field");
+const std::string kTooLarge = FatalReport("F6100", "READ(data.dat)", "integer value too large for the item");
+const std::string kReal = FatalReport("F6103", "READ(data.dat)", "invalid real value");
 
 const std::string kFailed = "0SOLUTION FAILED: STIFFNESS MATRIX IS NOT POSITIVE DEFINITE\r\n";
 const std::string kWarning = "0WARNING: LOSS OF SIGNIFICANCE AT EQUATION   5\r\n";
@@ -76,65 +73,66 @@ struct HostileCase {
   int exitCode;
   std::string err;     // standard error, whole
   std::string report;  // a text the report must hold ("" for none)
-  bool results;        // the report ends with the stress table
+  int plotRecords;     // records of a plot file that holds the results; 0: the run ends before them
 };
 
 std::vector<HostileCase> Cases() {
   const std::string blanks10MB(10u << 20, ' ');
   const std::string blanks1MB(1u << 20, ' ');
+  std::string digits300(300, '0');
+  digits300[0] = '2';
   std::string crOnly = DataFile(kTwoBar);
   for (char& c : crOnly) c = c == '\n' ? '\r' : c;
   return {
-      {"EmptyFile", "", 1, kEndOfFile, "", false},
-      {"TitleOnly", "TITLE ONLY\n", 1, kEndOfFile, "  TITLE ONLY", false},
-      {"CountsOnly", "T\n2 3\n", 1, kEndOfFile, "NUMBER OF NODES(NNODE)  =  3", false},
+      {"EmptyFile", "", 1, kEndOfFile, "", 0},
+      {"TitleOnly", "TITLE ONLY\n", 1, kEndOfFile, "  TITLE ONLY", 0},
+      {"CountsOnly", "T\n2 3\n", 1, kEndOfFile, "NUMBER OF NODES(NNODE)  =  3", 0},
       {"HugeCounts", "T\n99999999 3\n", 0, "",
-       "NUMBER OF ELEMENTS(NELE)=***\r\n     NUMBER OF NODES(NNODE)  =  3\r\n0MODEL TOO LARGE", false},
-      {"NegativeCountsAndNoRecords", "T\n-1 -3\n", 1, kEndOfFile, "NUMBER OF NODES(NNODE)  = -3", false},
-      {"NegativeCountsAndNodeOne", "T\n-1 -3\n1 1 1 1 0 0 0 0 0 0\n", 0, "", "0NODAL POINT ERROR N =    1", false},
-      {"NodeNumberZero", TwoBarWith(2, "0 1 1 1 0 0 0 0 0 0"), 0, "", "0NODAL POINT ERROR N =    0", false},
-      {"NodeNumberMinusOne", TwoBarWith(2, "-1 1 1 1 0 0 0 0 0 0"), 0, "", "0NODAL POINT ERROR N =   -1", false},
-      {"NodeNumber51", TwoBarWith(3, "51 0 0 1 4 3 0 0 -1000 0"), 0, "", "0NODAL POINT ERROR N =   51", false},
-      {"NodeNumberLargest", TwoBarWith(3, "2147483647 0 0 1 4 3 0 0 0 0"), 0, "", "0NODAL POINT ERROR N =*****",
-       false},
-      {"NodeNumberBeyondInteger", TwoBarWith(3, "2147483648 0 0 1 4 3 0 0 0 0"), 1, kTooLarge, "", false},
-      {"MemberNumberZero", MemberNumbered("0"), 0, "", "0ELEMENT NUMBER ERROR M =    0", false},
-      {"MemberNumberMinusOne", MemberNumbered("-1"), 0, "", "0ELEMENT NUMBER ERROR M =   -1", false},
-      {"MemberNumber51", MemberNumbered("51"), 0, "", "0ELEMENT NUMBER ERROR M =   51", false},
-      {"MemberNumberLargest", MemberNumbered("2147483647"), 0, "", "0ELEMENT NUMBER ERROR M =*****", false},
-      {"MemberNumberBeyondInteger", MemberNumbered("2147483648"), 1, kTooLarge, "", false},
+       "NUMBER OF ELEMENTS(NELE)=***\r\n     NUMBER OF NODES(NNODE)  =  3\r\n0MODEL TOO LARGE", 0},
+      {"NegativeCountsAndNoRecords", "T\n-1 -3\n", 1, kEndOfFile, "NUMBER OF NODES(NNODE)  = -3", 0},
+      {"NegativeCountsAndNodeOne", "T\n-1 -3\n1 1 1 1 0 0 0 0 0 0\n", 0, "", "0NODAL POINT ERROR N =    1", 0},
+      {"NodeNumberZero", TwoBarWith(2, "0 1 1 1 0 0 0 0 0 0"), 0, "", "0NODAL POINT ERROR N =    0", 0},
+      {"NodeNumberMinusOne", TwoBarWith(2, "-1 1 1 1 0 0 0 0 0 0"), 0, "", "0NODAL POINT ERROR N =   -1", 0},
+      {"NodeNumber51", TwoBarWith(3, "51 0 0 1 4 3 0 0 -1000 0"), 0, "", "0NODAL POINT ERROR N =   51", 0},
+      {"NodeNumberLargest", TwoBarWith(3, "2147483647 0 0 1 4 3 0 0 0 0"), 0, "", "0NODAL POINT ERROR N =*****", 0},
+      {"NodeNumberBeyondInteger", TwoBarWith(3, "2147483648 0 0 1 4 3 0 0 0 0"), 1, kTooLarge, "", 0},
+      {"MemberNumberZero", MemberNumbered("0"), 0, "", "0ELEMENT NUMBER ERROR M =    0", 0},
+      {"MemberNumberMinusOne", MemberNumbered("-1"), 0, "", "0ELEMENT NUMBER ERROR M =   -1", 0},
+      {"MemberNumber51", MemberNumbered("51"), 0, "", "0ELEMENT NUMBER ERROR M =   51", 0},
+      {"MemberNumberLargest", MemberNumbered("2147483647"), 0, "", "0ELEMENT NUMBER ERROR M =*****", 0},
+      {"MemberNumberBeyondInteger", MemberNumbered("2147483648"), 1, kTooLarge, "", 0},
       // Longer than the 260-character value buffer: refused, never cut to a wrong value.
-      {"ValueOf300Digits", TwoBarReplacing("200000.0", "2" + std::string(299, '0')), 1, kReal, "", false},
-      {"TenMegabytesOfBlanksBeforeTheCounts", TwoBarReplacing("2 3\n", blanks10MB + "2 3\n"), 0, "", kApexDown, true},
-      {"LineOfOneMegabyte", TwoBarReplacing("2 3\n", "2 3" + blanks1MB + "\n"), 0, "", kApexDown, true},
-      {"NulInAValue", TwoBarReplacing("4.0 3.0", std::string("4.0\0 3.0", 8)), 1, kReal, "", false},
+      {"ValueOf300Digits", TwoBarReplacing("200000.0", digits300), 1, kReal, "", 0},
+      {"TenMegabytesOfBlanksBeforeTheCounts", TwoBarReplacing("2 3\n", blanks10MB + "2 3\n"), 0, "", kApexDown, 12},
+      {"LineOfOneMegabyte", TwoBarReplacing("2 3\n", "2 3" + blanks1MB + "\n"), 0, "", kApexDown, 12},
+      {"NulInAValue", TwoBarReplacing("4.0 3.0", std::string("4.0\0 3.0", 8)), 1, kReal, "", 0},
       {"NulInTheTitle", TwoBarReplacing("TWO-BAR", std::string("TWO\0BAR", 7)), 0, "",
-       std::string("  TWO\0BAR TRUSS", 15), true},
-      {"ByteTwentySixMidFile", TwoBarReplacing("3 1 1 1", "\x1a" "3 1 1 1"), 1, kInteger, "", false},
+       std::string("  TWO\0BAR TRUSS", 15), 12},
+      {"ByteTwentySixMidFile", TwoBarReplacing("3 1 1 1", "\x1a" "3 1 1 1"), 1, kInteger, "", 0},
       // A carriage return inside a record separates values; none of the values after it is lost.
-      {"CarriageReturnWithoutLineFeed", TwoBarReplacing("0.0 -1000.0", "0.0\r-1000.0"), 0, "", kApexDown, true},
-      {"CarriageReturnLineEndsOnly", crOnly, 1, kEndOfFile, "  " + kTitle, false},
+      {"CarriageReturnWithoutLineFeed", TwoBarReplacing("0.0 -1000.0", "0.0\r-1000.0"), 0, "", kApexDown, 12},
+      {"CarriageReturnLineEndsOnly", crOnly, 1, kEndOfFile, "  " + kTitle, 0},
       {"Utf8Title", TwoBarReplacing("TWO-BAR TRUSS", "STAB \xC3\x84\xC3\x96\xC3\x9C \xE2\x80\x94 \xE6\xA2\x81"), 0, "",
-       "  STAB \xC3\x84\xC3\x96\xC3\x9C \xE2\x80\x94 \xE6\xA2\x81: APEX LOAD", true},
+       "  STAB \xC3\x84\xC3\x96\xC3\x9C \xE2\x80\x94 \xE6\xA2\x81: APEX LOAD", 12},
       // The second bar 1E38 long carries nothing: the apex is held by one bar only.
-      {"CoordinateOf1E38", TwoBarReplacing("8.0 0.0 0.0", "1E38 0.0 0.0"), 0, "", kWarning, true},
+      {"CoordinateOf1E38", TwoBarReplacing("8.0 0.0 0.0", "1E38 0.0 0.0"), 0, "", kWarning, 12},
       // A bar 1.4E-45 long: E A / L overflows.
       {"CoordinatesOf1E45", TwoBarReplacing("4.0 3.0", "1E-45 1E-45"), 1,
-       Fatal("M6104", "MATH", "floating-point error: overflow"), "", false},
-      {"ModulusZero", TwoBarReplacing("200000.0", "0.0", true), 0, "", kFailed, false},
-      {"ModulusNegative", TwoBarReplacing("200000.0", "-200000.0", true), 0, "", kFailed, false},
+       FatalReport("M6104", "MATH", "floating-point error: overflow"), "", 0},
+      {"ModulusZero", TwoBarReplacing("200000.0", "0.0", true), 0, "", kFailed, 0},
+      {"ModulusNegative", TwoBarReplacing("200000.0", "-200000.0", true), 0, "", kFailed, 0},
       // One bar without area: the apex is held by the other bar only.
-      {"AreaZero", TwoBarReplacing(" 10.0", " 0.0"), 0, "", kWarning, true},
-      {"AreaNegative", TwoBarReplacing(" 10.0", " -10.0", true), 0, "", kFailed, false},
+      {"AreaZero", TwoBarReplacing(" 10.0", " 0.0"), 0, "", kWarning, 12},
+      {"AreaNegative", TwoBarReplacing(" 10.0", " -10.0", true), 0, "", kFailed, 0},
       {"MemberFromANodeToItself", TwoBarReplacing("1 1 2 200000", "1 1 1 200000"), 1,
-       Fatal("M6101", "MATH", "floating-point error: invalid"), "", false},
+       FatalReport("M6101", "MATH", "floating-point error: invalid"), "", 0},
       {"EveryNodeFixed", TwoBarReplacing("2 0 0 1", "2 1 1 1"), 0, "",
-       "   NODE NUMBER  2                .0000E+00            .0000E+00            .0000E+00", true},
+       "   NODE NUMBER  2                .0000E+00            .0000E+00            .0000E+00", 12},
       {"NoNodeFixed", TwoBarReplacing("1 1 1 1", "1 0 0 0"), 0, "",
-       kFailed + "     NODE  1 DIRECTION Z IS FREE BUT HAS NO STIFFNESS\r\n", false},
+       kFailed + "     NODE  1 DIRECTION Z IS FREE BUT HAS NO STIFFNESS\r\n", 0},
       // The apex on the line of the supports: the bars cannot carry a load across it.
-      {"Mechanism", TwoBarReplacing("4.0 3.0", "4.0 0.0"), 0, "", kFailed, false},
-      {"ModelAtCapacity", ModelAtCapacity(), 0, "", "NUMBER OF NONZERO UPPER CO-DIAGONALS(MUD)=149\r\n", true},
+      {"Mechanism", TwoBarReplacing("4.0 3.0", "4.0 0.0"), 0, "", kFailed, 0},
+      {"ModelAtCapacity", ModelAtCapacity(), 0, "", "NUMBER OF NONZERO UPPER CO-DIAGONALS(MUD)=149\r\n", 202},
   };
 }
 
@@ -147,14 +145,80 @@ TEST(HostileDataTest, EachEndsWithTheAnalysisOrItsMessage) {
     const std::string& report = run.files.at("rep.txt");
     const std::string& plot = run.files.at("TRUSS.GRP");
     EXPECT_NE(report.find(c.report), std::string::npos) << c.name << ": the report lacks\n" << c.report;
-    EXPECT_EQ(report.find(kResults) != std::string::npos, c.results) << c.name;
+    EXPECT_EQ(report.find(kResults) != std::string::npos, c.plotRecords != 0) << c.name;
+    // Whatever the ending, both files hold whole records only.
+    EXPECT_TRUE(report.empty() || report.ends_with("\r\n")) << c.name;
+    EXPECT_TRUE(plot.empty() || plot.ends_with("\r\n")) << c.name;
     if (c.exitCode == 0) {
       EXPECT_TRUE(run.out.ends_with(kStopMessage)) << c.name;
-      EXPECT_TRUE(report.empty() || report.ends_with("\r\n")) << c.name << ": the last record is whole";
     }
-    if (c.results) {
-      // The plot file ends with one stress record per member, as the counts say.
-      EXPECT_TRUE(plot.ends_with("\r\n")) << c.name;
+    if (c.plotRecords != 0) {
+      // Title, counts, then one record per node and member for the model and again for the
+      // displacements and the stresses.
+      std::size_t records = 0;
+      for (std::size_t at = plot.find("\r\n"); at != std::string::npos; at = plot.find("\r\n", at + 2)) ++records;
+      EXPECT_EQ(records, static_cast<std::size_t>(c.plotRecords)) << c.name;
+    }
+  }
+}
+
+// The console part of the dialogue up to the first answer, left open by its prompt.
+const std::string kFirstPrompt = "TRUSS ANALYSIS PROGRAM \r\n\r\nTYPE DATA INPUT FILE NAME: ";
+const std::string kQuestion = "File name missing or blank - please enter file name\r\nUNIT 9? ";
+
+struct ConsoleCase {
+  std::string name;
+  std::string answers;  // everything standard input holds
+  int exitCode;
+  std::string out;  // standard output, whole ("" for a whole analysis: checked by its end)
+  std::string err;  // standard error, whole
+};
+
+// Answers no user should type. A refused answer ends the run before any file is made; the open
+// prompt line is ended by the closing.
+std::vector<ConsoleCase> ConsoleCases() {
+  const std::string name80(80, 'd');
+  const std::string megabyte(1u << 20, 'x');
+  const std::string afterBoth = kDialogue + std::string("\r\n");
+  return {
+      {"NoAnswerAtAll", "", 1, kFirstPrompt + "\r\n", FatalReport("F6501", "READ(CON)", "end of file")},
+      {"NoReportAnswer", "data.dat\n", 1, afterBoth, FatalReport("F6501", "READ(CON)", "end of file")},
+      {"CtrlZAsTheFirstAnswer", "\x1a\r\ndata.dat\nrep.txt\n", 1, kFirstPrompt + "\r\n",
+       FatalReport("F6501", "READ(CON)", "end of file")},
+      // A carriage return ends the answer; the rest of its line, up to a line feed that never
+      // comes, is skipped, and with it the second answer.
+      {"CarriageReturnLineEnds", "data.dat\rrep.txt\r", 1, afterBoth, FatalReport("F6501", "READ(CON)", "end of file")},
+      {"NulInTheName", std::string("da\0ta.dat\nrep.txt\n", 18), 1, afterBoth,
+       FatalReport("F6412", std::string("OPEN(da\0ta.dat)", 15), "invalid file name or argument")},
+      {"ControlAndHighBytesInTheName", "\x01\x7f\xff\xfe\nrep.txt\n", 1, afterBoth,
+       FatalReport("F6416", "OPEN(\x01\x7f\xff\xfe)", "file not found")},
+      {"AnswerOf130CharactersIsCutAt80", name80 + std::string(50, 'e') + "\nrep.txt\n", 0, "", ""},
+      {"AnswerOfOneMegabyte", megabyte + "\nrep.txt\n", 1, kFirstPrompt + "\r\n",
+       FatalReport("F6407", "READ(CON)", "console line too long")},
+      {"BlankNameAndTheInputEnds", "\nrep.txt\n", 1, afterBoth + kQuestion + "\r\n",
+       FatalReport("F6501", "OPEN()", "end of file")},
+      // A reply of a carriage return alone is empty and asked again; the reply of a megabyte
+      // keeps its first 260 characters: a name this system takes, but longer than any one name
+      // the file system holds.
+      {"BlankNameAndAReplyOfOneMegabyte", "\nrep.txt\n\r\n" + megabyte + "\n", 1,
+       afterBoth + kQuestion + "\r\n" + kQuestion + "\r\n",
+       FatalReport("F6412", "OPEN(" + std::string(260, 'x') + ")", "invalid file name or argument")},
+  };
+}
+
+TEST(HostileConsoleTest, EachAnswerEndsWithTheAnalysisOrItsError) {
+  for (const ConsoleCase& c : ConsoleCases()) {
+    const RunResult run =
+        RunProgram(c.answers, {{"data.dat", DataFile(kTwoBar)}, {std::string(80, 'd'), DataFile(kTwoBar)}});
+    EXPECT_EQ(run.exitCode, c.exitCode) << c.name;
+    EXPECT_EQ(run.err, c.err) << c.name;
+    if (c.exitCode == 0) {
+      EXPECT_TRUE(run.out.ends_with(kStopMessage)) << c.name;
+      ASSERT_EQ(run.files.count("rep.txt"), 1u) << c.name;
+      EXPECT_NE(run.files.at("rep.txt").find(kApexDown), std::string::npos) << c.name;
+    } else {
+      EXPECT_EQ(run.out, c.out) << c.name;
+      EXPECT_EQ(run.files.size(), 2u) << c.name << ": no file is made";
     }
   }
 }

@@ -18,19 +18,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadWholeFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void WriteWholeFile(const fs::path& path, const std::string& contents) {
-  std::ofstream out(path, std::ios::binary);
-  out << contents;
-  if (!out) throw std::runtime_error("cannot write " + path.string());
-}
-
 fs::path MakeScratchFolder() {
   std::string pattern = (fs::temp_directory_path() / "truss-e2e-XXXXXX").string();
   if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("cannot create a scratch folder");
@@ -80,10 +67,27 @@ void PumpPipes(int in, const std::string& input, int out, int err, std::string& 
 
 }  // namespace
 
+std::string ReadFile(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void WriteFile(const std::filesystem::path& path, const std::string& contents) {
+  std::ofstream out(path, std::ios::binary);
+  out << contents;
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::string FatalReport(const std::string& code, const std::string& statement, const std::string& message) {
+  return "\r\nrun-time error " + code + ": " + statement + "\r\n- " + message + "\r\n";
+}
+
 RunResult RunProgram(const std::string& answers, const std::vector<InputFile>& files,
                      const std::vector<std::string>& args) {
   const fs::path folder = MakeScratchFolder();
-  for (const InputFile& file : files) WriteWholeFile(folder / file.name, file.contents);
+  for (const InputFile& file : files) WriteFile(folder / file.name, file.contents);
   RunResult result = RunProgramIn(folder, answers, args);
   fs::remove_all(folder);
   return result;
@@ -123,7 +127,7 @@ RunResult RunProgramIn(const std::string& folder, const std::string& answers, co
   waitpid(child, &status, 0);
   if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
   for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-    if (entry.is_regular_file()) result.files[entry.path().filename().string()] = ReadWholeFile(entry.path());
+    if (entry.is_regular_file()) result.files[entry.path().filename().string()] = ReadFile(entry.path());
   }
   return result;
 }
@@ -131,7 +135,7 @@ RunResult RunProgramIn(const std::string& folder, const std::string& answers, co
 std::string ReadSourceFile(const std::string& relativePath) {
   const fs::path path = fs::path(TRUSS_SOURCE_DIR) / relativePath;
   if (!fs::exists(path)) throw std::runtime_error("missing " + path.string());
-  return ReadWholeFile(path);
+  return ReadFile(path);
 }
 
 std::string Lines(const std::vector<std::string>& lines) {

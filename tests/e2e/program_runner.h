@@ -2,6 +2,7 @@
 // piped to its standard input, and collects everything it left behind.
 #pragma once
 
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -32,6 +33,16 @@ RunResult RunProgram(const std::string& answers, const std::vector<InputFile>& f
 // `user` not -1 the program runs under that user and group id (the caller must be root).
 RunResult RunProgramIn(const std::string& folder, const std::string& answers,
                        const std::vector<std::string>& args = {}, int user = -1);
+
+// The whole contents of a file ("" when it cannot be read).
+std::string ReadFile(const std::filesystem::path& path);
+
+// Makes `path` a file holding `contents`.
+void WriteFile(const std::filesystem::path& path, const std::string& contents);
+
+// The standard-error bytes of a fatal run-time error: `code` is the letter and number ("F6416"),
+// `statement` the statement with the name shown ("OPEN(data.dat)").
+std::string FatalReport(const std::string& code, const std::string& statement, const std::string& message);
 
 // The contents of a file of the source tree, given relative to its root.
 std::string ReadSourceFile(const std::string& relativePath);
