@@ -12,6 +12,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <cstdlib>
@@ -38,8 +39,10 @@ inline constexpr rlim_t kMaxFileBytes = 1 << 20;
 
 // Makes a fresh scratch folder in $TMPDIR (or /tmp), removed when the process exits (a crash
 // leaves it for the caller to remove), and bounds the size of every file, adding -handle_xfsz=0
-// to the fuzzer's flags. Crash reports go to the folder the fuzzer was started in unless
-// -artifact_prefix says otherwise, since each input runs inside the scratch folder.
+// to the fuzzer's flags. Subtle: the bound holds for the fuzzer's own output too when it goes to
+// a file, so a long run's output goes through a pipe. Crash reports go to the folder the fuzzer
+// was started in unless -artifact_prefix says otherwise, since each input runs inside the scratch
+// folder.
 void PrepareScratchFolder(int* argc, char*** argv);
 
 // Runs one input inside the scratch folder, emptied first; the fuzzer's folder is current again
@@ -93,6 +96,17 @@ void ReadAll(ReadItems& items);
 // Integer and real values of item text, 0 when the text is not a number.
 template <class T>
 T NumberOf(std::string_view text);
+
+// The most format steps a statement may take before the target refuses the input.
+inline constexpr double kMaxFormatWork = 1e6;
+
+// An upper bound of the steps the format `text` asks of one statement over `elements` item
+// elements: an entry is a step, a literal one more per character, n/ n steps, a data edit
+// descriptor at most elements + 1; each pass of a group counts again, a group that takes an item
+// passes at most elements + 1 times, and so does the whole format (reversion). A format may ask
+// for 1E12 moves of the position within the rules (it then ends with 6601 or not at all), which is
+// work, not a fault; the targets skip such formats.
+double FormatWork(std::string_view text, double elements);
 
 // ---- Implementation ---------------------------------------------------------------------------
 
@@ -240,6 +254,124 @@ T NumberOf(std::string_view text) {
   T value{};
   std::from_chars(text.data(), text.data() + text.size(), value);
   return value;
+}
+
+inline double FormatWork(std::string_view text, double elements) {
+  // A group being read: its repeat count, the steps of one pass and whether a pass takes an item.
+  struct Group {
+    double count;
+    double steps;
+    bool takesItem;
+  };
+  const double passLimit = elements + 1;  // passes of a group that takes an item, and reversions
+  std::vector<Group> groups;
+  std::size_t at = 0;
+  const auto skipBlanks = [&] {
+    while (at < text.size() && (text[at] == ' ' || text[at] == '\t')) ++at;
+  };
+  const auto nextIs = [&](char upper) {
+    skipBlanks();
+    return at < text.size() && (text[at] == upper || text[at] == upper - 'A' + 'a');
+  };
+  const auto closeGroup = [&] {
+    const Group group = groups.back();
+    groups.pop_back();
+    double passes = group.count < 1 ? 1 : group.count;
+    if (group.takesItem && passes > passLimit) passes = passLimit;
+    groups.back().steps += passes * (1 + group.steps);
+    groups.back().takesItem = groups.back().takesItem || group.takesItem;
+  };
+
+  skipBlanks();
+  if (at >= text.size() || text[at] != '(') return 0;
+  ++at;
+  groups.push_back({1, 0, false});
+  double count = -1;  // the number before the next token, or -1
+  while (at < text.size()) {
+    const char raw = text[at];
+    if (raw == ' ' || raw == '\t') {
+      ++at;
+      continue;
+    }
+    if (raw >= '0' && raw <= '9') {
+      // Blanks inside a number are skipped, as the format compiler does.
+      count = 0;
+      while (at < text.size() && ((text[at] >= '0' && text[at] <= '9') || text[at] == ' ' || text[at] == '\t')) {
+        if (text[at] != ' ' && text[at] != '\t' && count < 2147483647.0) count = count * 10 + (text[at] - '0');
+        ++at;
+      }
+      continue;
+    }
+    ++at;
+    const double n = count < 0 ? 1 : count;
+    const bool counted = count >= 0;
+    count = -1;
+    Group& group = groups.back();
+    const char c = raw >= 'a' && raw <= 'z' ? static_cast<char>(raw - 'a' + 'A') : raw;
+    switch (c) {
+      case '(':
+        groups.push_back({n, 0, false});
+        break;
+      case ')':
+        if (groups.size() == 1) {
+          return group.steps * (group.takesItem ? passLimit : 1);
+        }
+        closeGroup();
+        break;
+      case 'H': {
+        const double length = counted ? std::min(n, static_cast<double>(text.size() - at)) : 0;
+        at += static_cast<std::size_t>(length);
+        group.steps += 1 + length;
+        break;
+      }
+      case '\'':
+      case '"': {
+        double length = 0;
+        while (at < text.size()) {
+          if (text[at] == raw) {
+            if (at + 1 < text.size() && text[at + 1] == raw) {
+              at += 2;
+              ++length;
+              continue;
+            }
+            ++at;
+            break;
+          }
+          ++at;
+          ++length;
+        }
+        group.steps += 1 + length;
+        break;
+      }
+      case ',':
+        break;
+      case '/':
+        group.steps += n;
+        break;
+      case 'T':
+        // TL and TR: the letter after T is no descriptor of its own.
+        if (nextIs('L') || nextIs('R')) ++at;
+        group.steps += 1;
+        break;
+      case 'B':
+        if (nextIs('N') || nextIs('Z')) {
+          ++at;
+          group.steps += 1;
+          break;
+        }
+        [[fallthrough]];
+      case 'A': case 'L': case 'I': case 'D': case 'F': case 'E': case 'G': case 'Z': case 'O': case 'Q':
+        // Each repetition of a data edit descriptor takes an item or ends the statement.
+        group.steps += std::min(n, passLimit);
+        group.takesItem = true;
+        break;
+      default:
+        group.steps += 1;
+    }
+  }
+  // The text ended inside a group: the statement stops at that point with an error.
+  while (groups.size() > 1) closeGroup();
+  return groups.back().steps * (groups.back().takesItem ? passLimit : 1);
 }
 
 }  // namespace fuzz

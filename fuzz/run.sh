@@ -19,11 +19,14 @@ for target in "$@"; do
   mkdir -p "$corpus"
   cp "$source_dir/corpus/$target/"* "$corpus/"
   echo "== $target: $seconds s"
+  # The targets bound the size of every file they write, their own output to a file included, so
+  # the output goes through a pipe.
   TMPDIR=$work "$build/fuzz/$target" "$corpus" -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 \
-    -max_len=8192 -print_final_stats=1 -artifact_prefix="$artifacts/$target-" >"$work/$target.log" 2>&1
-  status=$?
-  tail -n 12 "$work/$target.log"
+    -max_len=8192 -print_final_stats=1 -artifact_prefix="$artifacts/$target-" 2>&1 | cat >"$work/$target.log"
+  status=${PIPESTATUS[0]}
+  grep -E '^#[0-9]+[[:space:]]+DONE|^stat::' "$work/$target.log"
   if [ $status -ne 0 ]; then
+    tail -n 40 "$work/$target.log"
     echo "== $target FAILED (status $status); inputs in $artifacts"
     cp "$work/$target.log" "$artifacts/$target.log"
     failed+=("$target")

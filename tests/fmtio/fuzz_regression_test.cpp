@@ -11,6 +11,7 @@
 #include "fmtio/read_statement.h"
 #include "fmtio/units.h"
 #include "fmtio/write_statement.h"
+#include "fuzz/fuzz_support.h"
 #include "runtime/fp_traps.h"
 #include "runtime/run_time_error.h"
 #include "runtime/termination.h"
@@ -184,6 +185,43 @@ TEST_F(FuzzRegressionTest, ReadUnderCharacterOrRadixEditingStaysWithinTheItem) {
               std::string(sizeof storage - size, '~'))
         << c.format << " over " << c.record << ": bytes after the item were changed";
   }
+}
+
+// The targets skip a format whose bound exceeds kMaxFormatWork; a bound below the real work
+// lets a statement of 1E12 steps through as a timeout, one far above it hides formats from the
+// fuzzer. Bounds by hand: an entry is a step, a literal a step and one per character, n/ n steps,
+// a data edit descriptor min(n, elements + 1) steps; a group passes * (1 + steps of a pass), its
+// passes at most elements + 1 when it takes an item, and so the whole format.
+struct FormatWorkCase {
+  const char* format;
+  double elements;
+  double expected;
+};
+
+TEST(FuzzFormatWorkTest, BoundsTheStepsAFormatAsksFor) {
+  const FormatWorkCase cases[] = {
+      {"(I5)", 1, 2},
+      {"(3I5)", 0, 1},
+      {"(1000(I2))", 4, 50},
+      {"(1000(TL5,X))", 0, 3000},  // TL and BZ take no item: all 1000 passes count
+      {"(1000(BZ,X))", 0, 3000},
+      {"(2(3(X)))", 0, 14},
+      {"(1 0(X))", 0, 20},  // blanks inside a number
+      {"(10(X)) 1000000(X)", 0, 20},  // the text after the final parenthesis is not run
+      {"(5HA(B)C,3/)", 0, 9},  // a Hollerith literal hides its parentheses
+      {"('A''(',2(X))", 0, 8},
+      {"(10(10(X)", 0, 210},  // groups left open run up to the error
+      {"X(10(X))", 0, 0},
+      // Found by the write target: 77775 passes of 27717027 moves each; the statement ends with
+      // 6601 after 2**30 columns, some 1E9 moves later.
+      {"(1X77775(27717027(X)71X)(1(6", 0, 1 + 77775 * (1 + (27717027.0 * 2 + 1)) + 2},
+      {"(X771014172(7X)", 0, 1 + 771014172 * 2.0},
+  };
+  for (const FormatWorkCase& c : cases) {
+    EXPECT_EQ(fuzz::FormatWork(c.format, c.elements), c.expected) << c.format << " over " << c.elements
+                                                                   << " elements";
+  }
+  EXPECT_GT(fuzz::FormatWork("(1X77775(27717027(X)71X)(1(6", 0), fuzz::kMaxFormatWork);
 }
 
 }  // namespace
