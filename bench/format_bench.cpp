@@ -82,10 +82,10 @@ std::vector<FormatText> ProgramFormats() {
 }
 
 void Compile(benchmark::State& state, const std::string& text) {
-  fmtio::FormatSpec spec;  // one buffer reused, as a statement reuses its own
+  fmtio::FormatSpec compiled;  // one buffer reused, as a statement reuses its own
   for (auto _ : state) {
-    fmtio::CompileFormat(text.data(), static_cast<int>(text.size()), spec);
-    benchmark::DoNotOptimize(spec.data());
+    fmtio::CompileFormat(text.data(), static_cast<int>(text.size()), compiled);
+    benchmark::DoNotOptimize(compiled.data());
   }
 }
 

@@ -94,20 +94,20 @@ struct CompileError {
 
 class Compiler {
  public:
-  Compiler(const char* text, int length, FormatSpec& spec) : scan_(text, length), spec_(spec) {}
+  Compiler(const char* text, int length, FormatSpec& compiled) : scan_(text, length), compiled_(compiled) {}
 
   void Compile() {
-    spec_.clear();
+    compiled_.clear();
     entry_ = 0;
     try {
       if (!IsChar(scan_.Next(), '(')) throw CompileError{6981};
       for (;;) {
-        entry_ = spec_.size();
+        entry_ = compiled_.size();
         if (Entry()) return;
       }
     } catch (const CompileError& error) {
-      spec_.resize(entry_);
-      spec_.push_back(kError);
+      compiled_.resize(entry_);
+      compiled_.push_back(kError);
       Put16(error.number);
     }
   }
@@ -116,17 +116,17 @@ class Compiler {
   static bool IsChar(const Token& token, int c) { return token.kind == Token::kChar && token.value == c; }
 
   void Put16(int value) {
-    spec_.push_back(static_cast<std::uint8_t>(value & 0xFF));
-    spec_.push_back(static_cast<std::uint8_t>((value >> 8) & 0xFF));
+    compiled_.push_back(static_cast<std::uint8_t>(value & 0xFF));
+    compiled_.push_back(static_cast<std::uint8_t>((value >> 8) & 0xFF));
   }
 
   void PutNumber(int value, bool placeholder) {
     if (!placeholder && value >= -120 && value <= 120) {
-      spec_.push_back(static_cast<std::uint8_t>(static_cast<std::int8_t>(value)));
+      compiled_.push_back(static_cast<std::uint8_t>(static_cast<std::int8_t>(value)));
       return;
     }
-    spec_.push_back(127);
-    for (int i = 0; i < 4; ++i) spec_.push_back(static_cast<std::uint8_t>((static_cast<std::uint32_t>(value) >> (8 * i)) & 0xFF));
+    compiled_.push_back(127);
+    for (int i = 0; i < 4; ++i) compiled_.push_back(static_cast<std::uint8_t>((static_cast<std::uint32_t>(value) >> (8 * i)) & 0xFF));
   }
 
   // Stores an entry: code byte, sub-kind, repeat count and parameters.
@@ -134,8 +134,8 @@ class Compiler {
     std::uint8_t code = static_cast<std::uint8_t>(kind);
     if (count) code |= kRepeatBit;
     code |= static_cast<std::uint8_t>(paramCount << kParamShift);
-    spec_.push_back(code);
-    if (kind == kExtended) spec_.push_back(static_cast<std::uint8_t>(sub));
+    compiled_.push_back(code);
+    if (kind == kExtended) compiled_.push_back(static_cast<std::uint8_t>(sub));
     if (count) PutNumber(count->value, count->placeholder);
     for (int i = 0; i < paramCount; ++i) PutNumber(params[i].value, params[i].placeholder);
   }
@@ -207,7 +207,7 @@ class Compiler {
         int& at = scan_.position();
         if (count.value > scan_.length() - at) throw CompileError{6988};
         PutEntry(kLiteral, 0, &count, nullptr, 0);
-        spec_.insert(spec_.end(), scan_.text() + at, scan_.text() + at + count.value);
+        compiled_.insert(compiled_.end(), scan_.text() + at, scan_.text() + at + count.value);
         at += count.value;
         progress_ = true;
         break;
@@ -378,7 +378,7 @@ class Compiler {
     }
     const Token count{Token::kNumber, static_cast<int>(chars.size())};
     PutEntry(kLiteral, 0, &count, nullptr, 0);
-    spec_.insert(spec_.end(), chars.begin(), chars.end());
+    compiled_.insert(compiled_.end(), chars.begin(), chars.end());
   }
 
   // E and G in all their forms: EN, ES (E only), Ew.d[Ee], Gw.d[Ee], and with exponent letter D.
@@ -420,16 +420,16 @@ class Compiler {
   }
 
   void Final() {
-    spec_.push_back(kFinal);
+    compiled_.push_back(kFinal);
     std::size_t offset = 0;
-    if (progress_) offset = spec_.size() - reversion_;
+    if (progress_) offset = compiled_.size() - reversion_;
     // Subtle: the offset is kept in 16 bits; a format too long for that cannot be interpreted.
     if (offset > 0xFFFF) throw CompileError{6988};
     Put16(static_cast<int>(offset));
   }
 
   Scanner scan_;
-  FormatSpec& spec_;
+  FormatSpec& compiled_;
   std::size_t entry_ = 0;      // start of the entry being compiled
   std::size_t reversion_ = 0;  // the open entry of the last top-level group, or the start
   int depth_ = 0;
@@ -438,13 +438,13 @@ class Compiler {
 
 }  // namespace
 
-void CompileFormat(const char* text, int length, FormatSpec& spec) {
+void CompileFormat(const char* text, int length, FormatSpec& compiled) {
   if (length < 0) length = static_cast<int>(std::strlen(text));
-  Compiler(text, length, spec).Compile();
+  Compiler(text, length, compiled).Compile();
 }
 
-void FormatCursor::Reset(const FormatSpec& spec, bool unitBlankZero) {
-  spec_ = spec.data();
+void FormatCursor::Reset(const FormatSpec& compiled, bool unitBlankZero) {
+  compiled_ = compiled.data();
   position_ = 0;
   repeat_ = 0;
   top_ = -1;
@@ -461,11 +461,11 @@ void FormatCursor::Reset(const FormatSpec& spec, bool unitBlankZero) {
 namespace {
 
 // Reads a stored number at `at`, advancing it; placeholders take their run-time values.
-int ReadNumber(const std::uint8_t* spec, std::uint32_t& at, const int* values, int count) {
-  const std::int8_t first = static_cast<std::int8_t>(spec[at++]);
+int ReadNumber(const std::uint8_t* compiled, std::uint32_t& at, const int* values, int count) {
+  const std::int8_t first = static_cast<std::int8_t>(compiled[at++]);
   if (first != 127) return first;
   std::uint32_t raw = 0;
-  for (int i = 0; i < 4; ++i) raw |= static_cast<std::uint32_t>(spec[at++]) << (8 * i);
+  for (int i = 0; i < 4; ++i) raw |= static_cast<std::uint32_t>(compiled[at++]) << (8 * i);
   const int value = static_cast<int>(raw);
   if (value <= kPlaceholderBase) {
     const int index = kPlaceholderBase - value;
@@ -475,8 +475,8 @@ int ReadNumber(const std::uint8_t* spec, std::uint32_t& at, const int* values, i
   return value;
 }
 
-int Read16(const std::uint8_t* spec, std::uint32_t& at) {
-  const int value = spec[at] | (spec[at + 1] << 8);
+int Read16(const std::uint8_t* compiled, std::uint32_t& at) {
+  const int value = compiled[at] | (compiled[at + 1] << 8);
   at += 2;
   return value;
 }
@@ -491,10 +491,10 @@ bool FormatCursor::NextEditDescriptor(bool itemsRemain, FormatRecord& record) {
   if (--repeat_ >= 1) return itemsRemain;
   for (;;) {
     const std::uint32_t entryStart = position_;
-    const std::uint8_t code = spec_[position_++];
+    const std::uint8_t code = compiled_[position_++];
     const int entryKind = code & kKindMask;
     if (entryKind == kFinal) {
-      const int offset = Read16(spec_, position_);
+      const int offset = Read16(compiled_, position_);
       if (!itemsRemain || offset == 0) {
         position_ = entryStart;
         break;
@@ -513,18 +513,18 @@ bool FormatCursor::NextEditDescriptor(bool itemsRemain, FormatRecord& record) {
     if (entryKind == kError) {
       position_ = entryStart;
       std::uint32_t at = entryStart + 1;
-      runtime::Raise(Read16(spec_, at));
+      runtime::Raise(Read16(compiled_, at));
     }
     std::uint8_t entrySub = 0;
-    if (entryKind == kExtended) entrySub = spec_[position_++];
+    if (entryKind == kExtended) entrySub = compiled_[position_++];
     repeat_ = 0;
     w = 0;
     d = 1;
     e = 2;
-    if (code & kRepeatBit) repeat_ = ReadNumber(spec_, position_, placeholders, placeholderCount);
+    if (code & kRepeatBit) repeat_ = ReadNumber(compiled_, position_, placeholders, placeholderCount);
     const int params = code >> kParamShift;
     int* targets[3] = {&w, &d, &e};
-    for (int i = 0; i < params; ++i) *targets[i] = ReadNumber(spec_, position_, placeholders, placeholderCount);
+    for (int i = 0; i < params; ++i) *targets[i] = ReadNumber(compiled_, position_, placeholders, placeholderCount);
 
     if (IsDataEdit(entryKind)) {
       if (!itemsRemain) {
@@ -545,7 +545,7 @@ bool FormatCursor::NextEditDescriptor(bool itemsRemain, FormatRecord& record) {
     switch (entryKind) {
       case kLiteral: {
         const int count = repeat_;
-        record.Literal(reinterpret_cast<const char*>(spec_ + position_), count);
+        record.Literal(reinterpret_cast<const char*>(compiled_ + position_), count);
         position_ += static_cast<std::uint32_t>(count);
         break;
       }

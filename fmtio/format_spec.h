@@ -60,9 +60,9 @@ inline constexpr int kParamShift = 6;
 // reused from one statement execution to the next.
 using FormatSpec = std::vector<std::uint8_t>;
 
-// Compiles `length` characters of `text` (-1: up to the first NUL) into `spec`. Never fails: a
+// Compiles `length` characters of `text` (-1: up to the first NUL) into `compiled`. Never fails: a
 // bad text gives entries up to the bad spot followed by an error entry.
-void CompileFormat(const char* text, int length, FormatSpec& spec);
+void CompileFormat(const char* text, int length, FormatSpec& compiled);
 
 // What a format asks of the record while it is interpreted, supplied by the running statement.
 class FormatRecord {
@@ -94,7 +94,7 @@ struct FormatCursor {
   int placeholderCount = 0;
 
   // Starts a statement: position at the first entry, counters cleared, modes off.
-  void Reset(const FormatSpec& spec, bool unitBlankZero);
+  void Reset(const FormatSpec& compiled, bool unitBlankZero);
 
   // Advances to the next data edit descriptor, performing the control entries on the way
   // through `record`. With `itemsRemain` true it returns true when the descriptor for the next
@@ -109,7 +109,7 @@ struct FormatCursor {
     int passes;                   // passes still to make
     std::uint32_t effectsAtPass;  // effects_ when the current pass began
   };
-  const std::uint8_t* spec_ = nullptr;
+  const std::uint8_t* compiled_ = nullptr;
   std::uint32_t position_ = 0;
   int repeat_ = 0;
   int top_ = -1;

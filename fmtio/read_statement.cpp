@@ -26,7 +26,7 @@ struct ReadStatement {
   bool recordTaken = false;  // a record was read by this statement
   int error = 0;             // the error that abandoned the statement, or 0
   IoUnit* io = nullptr;
-  FormatSpec spec;
+  FormatSpec compiled;
   FormatCursor cursor;
 
   // List-directed state.
@@ -457,7 +457,7 @@ void StartStatement() {
   PrepareInput(io);
   io.haveLine = false;  // every READ begins with a new record
   if (statement.formatted) {
-    statement.cursor.Reset(statement.spec, io.blankZero);
+    statement.cursor.Reset(statement.compiled, io.blankZero);
     TakeRecord();
   }
 }
@@ -506,7 +506,7 @@ void BeginRead(int unit, const char* format, int formatLength, int options) {
     if (!(options & kErrorBranch)) runtime::Fatal(error);
     return;
   }
-  if (statement.formatted) CompileFormat(format, formatLength, statement.spec);
+  if (statement.formatted) CompileFormat(format, formatLength, statement.compiled);
 }
 
 void ReadItem(int itemType, void* address, int length) {

@@ -28,7 +28,7 @@ struct WriteStatement {
   bool formatted = true;
   bool advanceNo = false;
   int deferredError = 0;  // found by BeginWrite; reported by EndWrite
-  FormatSpec spec;
+  FormatSpec compiled;
   std::vector<unsigned char> items;  // tagged entries, kept between statements
 };
 
@@ -312,7 +312,7 @@ void Run(WriteStatement& statement, IoUnit*& selected) {
   bool suppress = false;
   if (statement.formatted) {
     FormatCursor cursor;
-    cursor.Reset(statement.spec, unit.blankZero);
+    cursor.Reset(statement.compiled, unit.blankZero);
     ForEachElement(statement.items, [&](const Element& element, bool) {
       if (!cursor.NextEditDescriptor(true, record)) RaiseTypeError(ClassOf(element.type));
       EditElement(element, cursor, record);
@@ -359,7 +359,7 @@ void BeginWrite(int unit, const char* format, int formatLength, const char* adva
     if (SameWordIgnoringCase(advance, advanceLength, "NO")) statement.advanceNo = true;
     else if (!SameWordIgnoringCase(advance, advanceLength, "YES")) statement.deferredError = 6999;
   }
-  if (statement.formatted) CompileFormat(format, formatLength, statement.spec);
+  if (statement.formatted) CompileFormat(format, formatLength, statement.compiled);
 }
 
 void WriteItem(std::int32_t value) { AppendValue(kInteger4, &value, 4); }

@@ -12,10 +12,10 @@
 namespace fmtio {
 namespace {
 
-std::string Hex(const FormatSpec& spec) {
+std::string Hex(const FormatSpec& compiled) {
   std::string text;
   char byte[4];
-  for (std::uint8_t b : spec) {
+  for (std::uint8_t b : compiled) {
     std::snprintf(byte, sizeof byte, "%s%02X", text.empty() ? "" : " ", b);
     text += byte;
   }
@@ -100,9 +100,9 @@ TEST(CompileFormatTest, StoresEntriesAsTheByteLayoutGives) {
       {"(I99999999999)", -1, "1F 4F 1B"},
   };
   for (const CompileCase& c : cases) {
-    FormatSpec spec;
-    CompileFormat(c.text.data(), c.length, spec);
-    EXPECT_EQ(Hex(spec), c.bytes) << "format " << Printable(c.text);
+    FormatSpec compiled;
+    CompileFormat(c.text.data(), c.length, compiled);
+    EXPECT_EQ(Hex(compiled), c.bytes) << "format " << Printable(c.text);
   }
 }
 
@@ -150,10 +150,10 @@ std::string Descriptor(const FormatCursor& cursor) {
 
 // Walks a format against `items` items the way a statement does.
 std::string Interpret(const std::string& text, int items) {
-  FormatSpec spec;
-  CompileFormat(text.data(), static_cast<int>(text.size()), spec);
+  FormatSpec compiled;
+  CompileFormat(text.data(), static_cast<int>(text.size()), compiled);
   FormatCursor cursor;
-  cursor.Reset(spec, false);
+  cursor.Reset(compiled, false);
   Recorder record;
   try {
     for (int i = 0; i < items; ++i) {
@@ -238,11 +238,11 @@ TEST(FormatCursorTest, WalksFormatsAgainstItems) {
 }
 
 TEST(FormatCursorTest, PlaceholdersTakeTheirValuesInOrder) {
-  FormatSpec spec;
-  CompileFormat("(^I^)", -1, spec);
+  FormatSpec compiled;
+  CompileFormat("(^I^)", -1, compiled);
   const int values[] = {2, 7};
   FormatCursor cursor;
-  cursor.Reset(spec, false);
+  cursor.Reset(compiled, false);
   cursor.placeholders = values;
   cursor.placeholderCount = 2;
   Recorder record;
@@ -279,10 +279,10 @@ int ExpectedForSingleCharacter(int c) {
 TEST(FormatCursorTest, EveryByteAloneInParentheses) {
   for (int c = 0; c < 256; ++c) {
     const char text[3] = {'(', static_cast<char>(c), ')'};
-    FormatSpec spec;
-    CompileFormat(text, 3, spec);
+    FormatSpec compiled;
+    CompileFormat(text, 3, compiled);
     FormatCursor cursor;
-    cursor.Reset(spec, false);
+    cursor.Reset(compiled, false);
     Recorder record;
     int raised = 0;
     try {
