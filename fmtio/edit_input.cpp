@@ -13,6 +13,7 @@ namespace {
 constexpr double kReal4Max = 3.402823466385289e38;
 constexpr int kExponentLimit = 5200;   // decimal exponents beyond this overflow or underflow
 constexpr long long kExponentClamp = 1000000;
+constexpr long long kSafeOrder = 300;  // values of 10^-300 to 10^300 convert without overflow or underflow
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -54,6 +55,52 @@ int ConvertRadix(const char* text, int length, int hash, int itemType, std::int3
   std::int32_t signedValue;
   std::memcpy(&signedValue, &bits, 4);
   return CheckRange(signedValue, itemType, out);
+}
+
+int CheckReal4Range(int itemType, double value) {
+  return (itemType == kReal4 || itemType == kComplex8) && (value > kReal4Max || value < -kReal4Max) ? 6104 : 0;
+}
+
+// The common shapes of a real, converted straight from the text: an optional sign, at most
+// kPlainDigits digits with a point among them (or none, when `d` is 0), and an optional exponent
+// letter E or e with an optional sign and one or two digits (or none, when `scale` is 0). The
+// magnitude of such a number lies far inside the range of a double, so the conversion can
+// neither overflow nor underflow and runs with the traps as they are. Returns false, leaving
+// the text to the general conversion, for any other shape.
+constexpr int kPlainDigits = 40;
+
+bool ConvertPlainReal(const char* text, int length, int d, int scale, double& value) {
+  const char* p = text;
+  const char* const end = text + length;
+  const bool negative = p < end && *p == '-';
+  if (p < end && (*p == '-' || *p == '+')) ++p;
+  const char* const mantissa = p;
+  int digits = 0;
+  bool point = false;
+  for (; p < end; ++p) {
+    if (IsDigit(*p)) {
+      ++digits;
+    } else if (*p == '.' && !point) {
+      point = true;
+    } else {
+      break;
+    }
+  }
+  if (digits == 0 || digits > kPlainDigits || (!point && d != 0)) return false;
+  if (p < end) {
+    if (*p != 'E' && *p != 'e') return false;
+    const char* exponent = p + 1;
+    if (exponent < end && (*exponent == '+' || *exponent == '-')) ++exponent;
+    const long exponentDigits = end - exponent;
+    if (exponentDigits < 1 || exponentDigits > 2 || !IsDigit(exponent[0]) || !IsDigit(end[-1])) return false;
+  } else if (scale != 0) {
+    return false;
+  }
+  double result = 0.0;
+  const auto parsed = std::from_chars(mantissa, end, result);
+  if (parsed.ec != std::errc() || parsed.ptr != end) return false;
+  value = negative ? -result : result;
+  return true;
 }
 
 }  // namespace
@@ -112,6 +159,11 @@ int ConvertInteger(const char* text, int length, int itemType, std::int32_t& val
 }
 
 int ConvertReal(const char* text, int length, int d, int scale, int itemType, double& value) {
+  if (ConvertPlainReal(text, length, d, scale, value)) return CheckReal4Range(itemType, value);
+  return ConvertRealGeneral(text, length, d, scale, itemType, value);
+}
+
+int ConvertRealGeneral(const char* text, int length, int d, int scale, int itemType, double& value) {
   value = 0.0;
   int i = 0;
   bool negative = false;
@@ -169,18 +221,20 @@ int ConvertReal(const char* text, int length, int d, int scale, int itemType, do
   digits += 'e';
   digits += std::to_string(decimalExponent);
   double result = 0.0;
+  const auto convert = [&] { return std::from_chars(digits.data(), digits.data() + digits.size(), result); };
   std::from_chars_result parsed;
-  {
+  if (magnitudeOrder > -kSafeOrder && magnitudeOrder < kSafeOrder) {
+    parsed = convert();  // far inside the range: nothing can trap
+  } else {
     const runtime::TrapsMasked masked;
-    parsed = std::from_chars(digits.data(), digits.data() + digits.size(), result);
+    parsed = convert();
   }
   if (parsed.ec == std::errc::result_out_of_range) {
     if (magnitudeOrder > 0) return 6102;
     result = 0.0;
   }
-  if ((itemType == kReal4 || itemType == kComplex8) && result > kReal4Max) return 6104;
   value = negative ? -result : result;
-  return 0;
+  return CheckReal4Range(itemType, value);
 }
 
 int ConvertLogical(const char* text, int length, bool& value) {

@@ -32,6 +32,10 @@ int ConvertInteger(const char* text, int length, int itemType, std::int32_t& val
 // the REAL*4 range. An empty text is zero. Errors: 6102, 6103, 6104.
 int ConvertReal(const char* text, int length, int d, int scale, int itemType, double& value);
 
+// The same conversion by the general way, for any text: the common shapes that ConvertReal
+// converts straight give the same value and error here.
+int ConvertRealGeneral(const char* text, int length, int d, int scale, int itemType, double& value);
+
 // Converts a logical text: optional ".", then T, t, F or f. Error: 6507.
 int ConvertLogical(const char* text, int length, bool& value);
 

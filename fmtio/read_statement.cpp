@@ -1,6 +1,7 @@
 #include "fmtio/read_statement.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -226,7 +227,7 @@ void ReadFormatted(int type, void* address, int length) {
     const int size = SizeOf(part);
     for (int i = 0; i < 2; ++i) {
       if (!statement.cursor.NextEditDescriptor(true, record)) RaiseTypeError(itemClass);
-      ReadField(part, static_cast<char*>(address) + i * size, 0);  // each part is a real of its own
+      ReadField(part, static_cast<char*>(address) + static_cast<std::ptrdiff_t>(i) * size, 0);  // each part is a real of its own
     }
     return;
   }
@@ -341,13 +342,11 @@ Scanned ScanValue() {
 
   // A repeat count r*: digits followed directly by an asterisk.
   const auto repeatLength = [&io]() {
+    const auto at = [&io](int n) { return static_cast<std::size_t>(io.linePosition) + static_cast<std::size_t>(n); };
+    const auto end = static_cast<std::size_t>(io.lineEnd);
     int n = 0;
-    while (io.linePosition + n < io.lineEnd && io.line[static_cast<std::size_t>(io.linePosition + n)] >= '0' &&
-           io.line[static_cast<std::size_t>(io.linePosition + n)] <= '9') {
-      ++n;
-    }
-    const bool star = n > 0 && io.linePosition + n < io.lineEnd &&
-                      io.line[static_cast<std::size_t>(io.linePosition + n)] == '*';
+    while (at(n) < end && io.line[at(n)] >= '0' && io.line[at(n)] <= '9') ++n;
+    const bool star = n > 0 && at(n) < end && io.line[at(n)] == '*';
     return star ? n : 0;
   };
   int repeat = 1;

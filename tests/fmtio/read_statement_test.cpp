@@ -308,6 +308,11 @@ TEST_F(ReadStatementTest, ListDirectedValues) {
       {nullptr, "1E5300\n", {R8()}, "-1", 6102},
       {nullptr, "1E-50\n", {R4()}, "0", 0},
       {nullptr, "1E-5300\n", {R8()}, "0", 0},
+      // The common shapes, converted straight, and the rest by the general way: the same values.
+      {nullptr, "+.5e-2 -1.e1 -0 1.5D0 1.5+0 25.e-01\n", {R4(), R4(), R4(), R4(), R4(), R4()},
+       "0.005|-10|-0|1.5|1.5|2.5", 0},
+      {nullptr, "0.100000000000000000000000000000000000000000000000001 -3.4028236E38\n", {R8(), R4()},
+       "0.1|-1", 6104},
       {nullptr, "3 1 0 1 0.0 2.5E+01 -1.5 0 0 -1000.\n",
        {I4(), I4(), I4(), I4(), R4(), R4(), R4(), R4(), R4(), R4()}, "3|1|0|1|0|25|-1.5|0|0|-1000", 0},
       // The end of the input, also in the middle of the list.
