@@ -6,13 +6,9 @@
 namespace fmtio {
 namespace {
 
-// Fills `out` with the digits and exponent of a finite, positive, nonzero value: the correctly
-// rounded 17 significant digits, trailing zeros removed.
-void FiniteDigits(double magnitude, DecimalDigits& out) {
-  // "d.dddddddddddddddde-XXX" is 23 characters at most.
-  char text[32];
-  const auto result = std::to_chars(text, text + sizeof text, magnitude, std::chars_format::scientific, 16);
-  const char* end = result.ptr;
+// Fills `out` with the digits and exponent of the scientific text "d.ddd...e±XX" that ends at
+// `end`, trailing zeros removed.
+void DigitsOfScientific(const char* text, const char* end, DecimalDigits& out) {
   const char* letter = static_cast<const char*>(std::memchr(text, 'e', static_cast<std::size_t>(end - text)));
   int count = 0;
   out.digits[count++] = text[0];
@@ -23,6 +19,15 @@ void FiniteDigits(double magnitude, DecimalDigits& out) {
   std::from_chars(letter + (letter[1] == '+' ? 2 : 1), end, power);
   // d.ddd times 10^power is 0.dddd times 10^(power + 1).
   out.exponent = power + 1;
+}
+
+// Fills `out` with the digits and exponent of a finite, positive, nonzero value: the correctly
+// rounded 17 significant digits, trailing zeros removed.
+void FiniteDigits(double magnitude, DecimalDigits& out) {
+  // "d.dddddddddddddddde-XXX" is 23 characters at most.
+  char text[32];
+  const auto result = std::to_chars(text, text + sizeof text, magnitude, std::chars_format::scientific, 16);
+  DigitsOfScientific(text, result.ptr, out);
 }
 
 void SetZero(DecimalDigits& out) {
@@ -63,6 +68,23 @@ DecimalDigits DecimalDigitsOfReal4(std::uint32_t bits) {
   std::memcpy(&magnitude, &magnitudeBits, sizeof magnitude);
   // Widening a finite float to double is exact, subnormals included.
   FiniteDigits(static_cast<double>(magnitude), out);
+  return out;
+}
+
+DecimalDigits ShortestDigitsOfReal4(std::uint32_t bits) {
+  const std::uint32_t magnitudeBits = bits & 0x7FFFFFFFu;
+  if ((magnitudeBits >> 23) == 0xFF || magnitudeBits == 0) return DecimalDigitsOfReal4(bits);
+  DecimalDigits out;
+  out.negative = (bits >> 31) != 0;
+  float magnitude;
+  std::memcpy(&magnitude, &magnitudeBits, sizeof magnitude);
+  // "d.dddddddde-XX" is 14 characters at most.
+  char text[24];
+  const auto result = std::to_chars(text, text + sizeof text, magnitude, std::chars_format::scientific);
+  DigitsOfScientific(text, result.ptr, out);
+  // Subtle: a single digit may be a power of ten just above the exact value (1E11 for
+  // 99999997952), whose exponent is one too high; only the exact form gives the right one.
+  if (out.count < 2) FiniteDigits(static_cast<double>(magnitude), out);
   return out;
 }
 

@@ -20,6 +20,12 @@ struct DecimalDigits {
 // and rounded to 17 significant digits. Signalling NaNs are classified without being loaded.
 DecimalDigits DecimalDigitsOfReal4(std::uint32_t bits);
 
+// The shortest digits that tell the REAL*4 apart from every other, with the exponent of its exact
+// value. When they hold more than n + 1 digits, RoundDigits to n gives what it gives on the
+// digits of DecimalDigitsOfReal4: no number of n + 1 digits lies between the exact value and
+// them, so both round the same way. With fewer the exact digits are needed.
+DecimalDigits ShortestDigitsOfReal4(std::uint32_t bits);
+
 // The same for a REAL*8 bit pattern.
 DecimalDigits DecimalDigitsOfReal8(std::uint64_t bits);
 

@@ -32,11 +32,13 @@ int DigitCount(std::uint64_t magnitude) {
   return n;
 }
 
+// The digits of the item; a REAL*4 starts from its shortest digits, which EditReal replaces by
+// the exact ones where they cannot decide the rounding.
 DecimalDigits DigitsOfItem(const void* item, bool single) {
   if (single) {
     std::uint32_t bits;
     std::memcpy(&bits, item, sizeof bits);
-    return DecimalDigitsOfReal4(bits);
+    return ShortestDigitsOfReal4(bits);
   }
   std::uint64_t bits;
   std::memcpy(&bits, item, sizeof bits);
@@ -125,6 +127,13 @@ int EditReal(const void* item, int type, const RealEdit& edit, int scale, bool p
       S = d;
       break;
   }
+  const int cap = single ? 7 : 16;
+  if (single && !zero && v.count <= std::clamp<Wide>(S, 0, cap) + 1) {
+    // The shortest digits of a REAL*4 cannot decide rounding to `shown` digits: the exact ones.
+    std::uint32_t bits;
+    std::memcpy(&bits, item, sizeof bits);
+    v = DecimalDigitsOfReal4(bits);
+  }
   if (I < -d) {
     // No significant digit falls into the field: it shows zero, without a minus sign.
     I = -d;
@@ -132,7 +141,6 @@ int EditReal(const void* item, int type, const RealEdit& edit, int scale, bool p
     v.count = 0;
     v.negative = false;
   }
-  const int cap = single ? 7 : 16;
   if (RoundDigits(v, static_cast<int>(std::min<Wide>(S, cap)))) {
     ++X;
     if (form == Form::kFixed) {

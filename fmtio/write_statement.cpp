@@ -17,6 +17,7 @@ constexpr std::size_t kItemBlock = 20000;         // the item list grows by this
 constexpr std::size_t kItemReserve = 1000;        // ... whenever less than this is free
 constexpr std::size_t kMaxItemBytes = 64u << 20;  // a list beyond this is refused (6700)
 constexpr int kMaxPutAside = 32;                  // statements put aside at once
+constexpr int kWholeField = 128;                  // fields up to this width are placed in one piece
 
 // Tag byte of an item list entry: the type code, and whether an address follows.
 constexpr unsigned char kByAddress = 0x80;
@@ -102,6 +103,14 @@ class OutputRecord final : public FormatRecord {
     if (w > RecordLimit(unit_) - unit_.column) runtime::Raise(6601);
     if (length < 0 || length > w) {
       Repeat('*', w);
+      return;
+    }
+    if (w <= kWholeField) {
+      // The blanks and the text go into the record in one piece.
+      char field[kWholeField];
+      std::memset(field, ' ', static_cast<std::size_t>(w - length));
+      std::memcpy(field + (w - length), text, static_cast<std::size_t>(length));
+      Put(field, w);
       return;
     }
     Repeat(' ', w - length);

@@ -132,6 +132,9 @@ TEST(EditRealTest, EditsSinglePrecisionValues) {
       // X = 3 before rounding keeps the F form although the carry adds a fourth digit.
       {"G10.3", 0, 999.6, " 1000.    ;"},
       {"ES10.3", 0, 9.9996, " 1.000E+01;"},
+      {"E10.4", 0, 1.0625, " .1063E+01;"},  // a tie rounds up
+      // Stored as 99999997952, whose shortest digits "1" would give the exponent one too high.
+      {"F20.1", 0, 1.0E+11, "      100000000000.0;"},
   };
   for (const RealRow& row : rows) {
     const float value = static_cast<float>(row.value);
@@ -442,7 +445,8 @@ TEST(DecimalDigitsTest, GivesSeventeenDigitsOfTheWidenedValue) {
   EXPECT_FALSE(negativeZero.negative);
 }
 
-// Every 4099th REAL*4 bit pattern: the digits read back give the same float.
+// Every 4099th REAL*4 bit pattern: the digits read back give the same float, and its shortest
+// digits, where they hold more than n + 1 digits, round to n digits as the exact ones do.
 TEST(DecimalDigitsTest, RoundTripsSampledSinglePrecisionPatterns) {
   int failures = 0;
   for (std::uint64_t pattern = 0; pattern <= 0xFFFFFFFFu && failures < 10; pattern += 4099) {
@@ -462,6 +466,16 @@ TEST(DecimalDigitsTest, RoundTripsSampledSinglePrecisionPatterns) {
     if (!shapeOk || BitsOf(back) != expected) {
       ++failures;
       ADD_FAILURE() << "pattern " << std::hex << bits << " gave " << text;
+    }
+    const DecimalDigits shortest = ShortestDigitsOfReal4(bits);
+    for (int n = 0; n + 1 < shortest.count; ++n) {
+      DecimalDigits quick = shortest, exact = value;
+      const bool carry = RoundDigits(quick, n);
+      if (carry != RoundDigits(exact, n) || quick.exponent != exact.exponent || quick.negative != exact.negative ||
+          std::string(quick.digits, quick.count) != std::string(exact.digits, exact.count)) {
+        ++failures;
+        ADD_FAILURE() << "pattern " << std::hex << bits << " rounds otherwise to " << std::dec << n << " digits";
+      }
     }
   }
 }
