@@ -13,6 +13,7 @@
 #include <fstream>
 #include <numbers>
 #include <string>
+#include <utility>
 
 #include "analysis/driver.h"
 #include "bench/bench_suites.h"
@@ -93,10 +94,10 @@ int RunInProcess(std::string* console) {
   return exitCode;
 }
 
-// Starts the truss program in the current folder with the answers on a pipe as its standard
+// Starts `program` (the truss program, or the empty one) in the current folder with the answers on a pipe as its standard
 // input and its standard output and error sent to `out` and `err`; waits for it to end and
 // returns its exit status (-1 when it did not exit).
-int RunProcess(const char* out, const char* err) {
+int RunProcess(const char* program, const char* out, const char* err) {
   int answers[2];
   if (::pipe(answers) != 0) CheckFailed("cannot make a pipe");
   // The answers are far shorter than a pipe holds, so they are written before the start.
@@ -110,8 +111,7 @@ int RunProcess(const char* out, const char* err) {
   posix_spawn_file_actions_addclose(&actions, answers[0]);
   posix_spawn_file_actions_addopen(&actions, 1, out, O_WRONLY | O_CREAT | O_TRUNC, 0644);
   posix_spawn_file_actions_addopen(&actions, 2, err, O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  char program[] = TRUSS_BINARY;
-  char* argv[] = {program, nullptr};
+  char* argv[] = {const_cast<char*>(program), nullptr};
   pid_t child = 0;
   const int started = posix_spawn(&child, program, &actions, nullptr, argv, environ);
   posix_spawn_file_actions_destroy(&actions);
@@ -155,7 +155,7 @@ void CheckAnalysis() {
           "node 1 did not move");
 
   RemoveOutputs();
-  Require(RunProcess("process.out", "process.err") == 0,
+  Require(RunProcess(TRUSS_BINARY, "process.out", "process.err") == 0,
           "the process did not end normally:\n" + ReadWholeFile("process.out") + ReadWholeFile("process.err"));
   Require(ReadWholeFile("process.out").ends_with(kStopText), "the process did not stop normally");
   Require(ReadWholeFile(kReportFile) == report, "the process wrote another report than the in-process run");
@@ -173,13 +173,13 @@ void AnalysisInProcess(benchmark::State& state) {
   if (failed != 0) state.SkipWithError("a run did not end normally");
 }
 
-void AnalysisProcess(benchmark::State& state) {
+void AnalysisProcess(benchmark::State& state, const char* program) {
   int failed = 0;
   for (auto _ : state) {
     state.PauseTiming();
     RemoveOutputs();
     state.ResumeTiming();
-    failed += RunProcess("/dev/null", "/dev/null") != 0;
+    failed += RunProcess(program, "/dev/null", "/dev/null") != 0;
   }
   if (failed != 0) state.SkipWithError("a run did not end normally");
 }
@@ -196,10 +196,12 @@ void RegisterAnalysisBenchmarks() {
   Repeated(benchmark::RegisterBenchmark(kAnalysisInProcess, AnalysisInProcess))
       ->Unit(benchmark::kMicrosecond)
       ->MinTime(0.5);
-  Repeated(benchmark::RegisterBenchmark(kAnalysisProcess, AnalysisProcess))
-      ->Unit(benchmark::kMillisecond)
-      ->MinTime(0.5)
-      ->UseRealTime();
+  for (const auto& [name, program] : {std::pair{kAnalysisProcess, TRUSS_BINARY}, std::pair{kEmptyProcess, EMPTY_BINARY}}) {
+    Repeated(benchmark::RegisterBenchmark(name, AnalysisProcess, program))
+        ->Unit(benchmark::kMillisecond)
+        ->MinTime(0.5)
+        ->UseRealTime();
+  }
 }
 
 }  // namespace bench

@@ -12,14 +12,19 @@ namespace bench {
 // Names of the benchmarks that the summary compares.
 inline constexpr char kWriteEngine[] = "Write/Engine";
 inline constexpr char kWriteBaseline[] = "Write/Snprintf";
-inline constexpr char kReadEngine[] = "Read/Engine";
+inline constexpr char kReadEngine[] = "Read/EngineTrapsArmed";
+inline constexpr char kReadEngineUnarmed[] = "Read/EngineTrapsMasked";
 inline constexpr char kReadBaseline[] = "Read/Strtof";
 inline constexpr char kAnalysisInProcess[] = "Analysis/InProcess";
 inline constexpr char kAnalysisProcess[] = "Analysis/Process";
+inline constexpr char kEmptyProcess[] = "Analysis/EmptyProcess";
 inline constexpr char kCompileFormatPrefix[] = "CompileFormat/";
 
-// Repeats a benchmark three times and adds the aggregate "min", the fastest repetition: on a
-// loaded machine the least disturbed figure, and the one the summary compares.
+// The repetitions of every benchmark.
+inline constexpr int kRepetitions = 5;
+
+// Repeats a benchmark kRepetitions times and adds the aggregates "min" and "max" to the median:
+// the summary compares medians and shows the spread as the machine's noise.
 benchmark::internal::Benchmark* Repeated(benchmark::internal::Benchmark* benchmark);
 
 // WRITE of the plot file's displacement record, the engine against snprintf and fwrite.
@@ -34,7 +39,8 @@ void RegisterFormatBenchmarks();
 // The format text benchmarked as kCompileFormatPrefix + `label`; null when there is none.
 const std::string* FormatTextOf(const std::string& label);
 
-// The whole analysis of the 50-node model with the widest band, in-process and as a process.
+// The whole analysis of the 50-node model with the widest band, in-process and as a process, and
+// an empty C++ program started the same way.
 void RegisterAnalysisBenchmarks();
 
 // A deterministic source of varied values (SplitMix64), the same in every run.

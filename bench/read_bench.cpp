@@ -12,7 +12,9 @@
 
 #include "bench/bench_suites.h"
 #include "bench/bench_support.h"
+#include "fmtio/edit_input.h"
 #include "fmtio/fmtio.h"
+#include "runtime/fp_traps.h"
 
 namespace bench {
 namespace {
@@ -69,8 +71,10 @@ void WriteNodeFile(int count) {
 }
 
 // READ(9,*) N, (IFIX(J),J=1,3), XC, YC, ZC, (FORCE(J),J=1,3), once per record; `keep` (when not
-// null) receives every record, `last` the last one.
-void ReadWithEngine(std::vector<NodeRecord>* keep, NodeRecord& last) {
+// null) receives every record, `last` the last one. With `armed` the floating-point traps are
+// armed meanwhile, as the program runs.
+void ReadWithEngine(std::vector<NodeRecord>* keep, NodeRecord& last, bool armed = false) {
+  if (armed) runtime::ArmFloatingPointTraps();
   fmtio::OpenKeywords data;
   data.file = {kNodeFile};
   data.status = {"OLD"};
@@ -83,6 +87,7 @@ void ReadWithEngine(std::vector<NodeRecord>* keep, NodeRecord& last) {
     if (keep) keep->push_back(last);
   }
   fmtio::Close(kDataUnit);
+  if (armed) runtime::DisarmFloatingPointTraps();
 }
 
 // The separators of the file: blanks and commas.
@@ -135,7 +140,34 @@ std::string Describe(const NodeRecord& r) {
   return text;
 }
 
+// Every real of the file converted by the engine's conversion and by its general way: the same
+// bits and the same error.
+void CheckAgainstGeneralConversion() {
+  const std::string file = ReadWholeFile(kNodeFile);
+  std::size_t at = 0;
+  int field = 0;
+  while (at < file.size()) {
+    const std::size_t end = file.find_first_of(" ,\n", at);
+    const std::size_t length = (end == std::string::npos ? file.size() : end) - at;
+    if (length > 0) {
+      if (field % 10 >= 4) {
+        const char* text = file.data() + at;
+        double quick = 0, general = 0;
+        const int quickError = fmtio::ConvertReal(text, static_cast<int>(length), 0, 0, fmtio::kReal4, quick);
+        const int generalError = fmtio::ConvertRealGeneral(text, static_cast<int>(length), 0, 0, fmtio::kReal4, general);
+        if (quickError != generalError || std::bit_cast<std::uint64_t>(quick) != std::bit_cast<std::uint64_t>(general)) {
+          CheckFailed("READ: \"" + std::string(text, length) + "\" converts otherwise than by the general way");
+        }
+      }
+      ++field;
+    }
+    at += length + 1;
+  }
+  if (field != 10 * recordCount) CheckFailed("READ: the node file does not hold 10 values per record");
+}
+
 void CheckRead() {
+  CheckAgainstGeneralConversion();
   std::vector<NodeRecord> engine, baseline;
   engine.reserve(static_cast<std::size_t>(recordCount));
   baseline.reserve(static_cast<std::size_t>(recordCount));
@@ -143,7 +175,7 @@ void CheckRead() {
   {
     EngineRun run;
     try {
-      ReadWithEngine(&engine, last);
+      ReadWithEngine(&engine, last, true);
     } catch (const runtime::RunEnded&) {
       CheckFailed("READ: the engine ended the run: " + run.streams.err);
     }
@@ -164,12 +196,12 @@ void CheckRead() {
   }
 }
 
-void ReadEngine(benchmark::State& state) {
+void ReadEngine(benchmark::State& state, bool armed) {
   EngineRun run;
   NodeRecord last{};
   try {
     for (auto _ : state) {
-      ReadWithEngine(nullptr, last);
+      ReadWithEngine(nullptr, last, armed);
       benchmark::DoNotOptimize(last);
     }
   } catch (const runtime::RunEnded&) {
@@ -193,7 +225,10 @@ void RegisterReadBenchmarks() {
   recordCount = RecordCount();
   WriteNodeFile(recordCount);
   CheckRead();
-  Repeated(benchmark::RegisterBenchmark(kReadEngine, ReadEngine))->Unit(benchmark::kMillisecond)->Iterations(1);
+  Repeated(benchmark::RegisterBenchmark(kReadEngine, ReadEngine, true))->Unit(benchmark::kMillisecond)->Iterations(1);
+  Repeated(benchmark::RegisterBenchmark(kReadEngineUnarmed, ReadEngine, false))
+      ->Unit(benchmark::kMillisecond)
+      ->Iterations(1);
   Repeated(benchmark::RegisterBenchmark(kReadBaseline, ReadBaseline))->Unit(benchmark::kMillisecond)->Iterations(1);
 }
 

@@ -12,6 +12,7 @@
 
 #include "bench/bench_suites.h"
 #include "bench/bench_support.h"
+#include "fmtio/decimal_digits.h"
 #include "fmtio/fmtio.h"
 
 namespace bench {
@@ -161,7 +162,31 @@ const HandRecord kHandRecords[] = {
     {{1, {1.0625f, -2.5f, 1.0e10f}}, "   1       .1063E+01      -.2500E+01       .1000E+11", true},
 };
 
+// Every value of the records: its shortest digits, which the engine edits from where they can
+// decide the rounding, round as its exact digits do to every number of digits they can decide.
+void CheckAgainstExactDigits() {
+  for (const Displacements& r : records) {
+    for (const float d : r.D) {
+      const fmtio::DecimalDigits shortest = fmtio::ShortestDigitsOfReal4(std::bit_cast<std::uint32_t>(d));
+      const fmtio::DecimalDigits exact = fmtio::DecimalDigitsOfReal4(std::bit_cast<std::uint32_t>(d));
+      for (int n = 0; n + 1 < shortest.count; ++n) {
+        fmtio::DecimalDigits quick = shortest, slow = exact;
+        const bool carry = fmtio::RoundDigits(quick, n);
+        if (carry != fmtio::RoundDigits(slow, n) || quick.exponent != slow.exponent ||
+            std::string(quick.digits, static_cast<std::size_t>(quick.count)) !=
+                std::string(slow.digits, static_cast<std::size_t>(slow.count))) {
+          char text[32];
+          std::snprintf(text, sizeof text, "%.9g", static_cast<double>(d));
+          CheckFailed(std::string("WRITE: the shortest digits of ") + text + " round otherwise to " +
+                      std::to_string(n) + " digits");
+        }
+      }
+    }
+  }
+}
+
 void CheckWrite() {
+  CheckAgainstExactDigits();
   std::string expected;
   std::vector<Displacements> hand;
   for (const HandRecord& h : kHandRecords) {
