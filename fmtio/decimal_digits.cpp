@@ -15,8 +15,10 @@ void DigitsOfScientific(const char* text, const char* end, DecimalDigits& out) {
   for (const char* p = text + 2; p < letter; ++p) out.digits[count++] = *p;
   while (count > 1 && out.digits[count - 1] == '0') --count;
   out.count = count;
+  // The exponent is a sign and two or three digits.
   int power = 0;
-  std::from_chars(letter + (letter[1] == '+' ? 2 : 1), end, power);
+  for (const char* p = letter + 2; p < end; ++p) power = power * 10 + (*p - '0');
+  if (letter[1] == '-') power = -power;
   // d.ddd times 10^power is 0.dddd times 10^(power + 1).
   out.exponent = power + 1;
 }

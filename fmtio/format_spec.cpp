@@ -26,6 +26,37 @@ class Scanner {
   Scanner(const char* text, int length) : text_(text), length_(length) {}
 
   Token Next() {
+    if (peeked_) {
+      peeked_ = false;
+      at_ = afterPeek_;
+      placeholders_ = placeholdersAfterPeek_;
+      return peek_;
+    }
+    return Scan();
+  }
+
+  // The next token without taking it. It is kept, so that looking ahead (often several times at
+  // one place) scans the text once.
+  Token Peek() {
+    if (!peeked_) {
+      const int at = at_, placeholders = placeholders_;
+      peek_ = Scan();
+      afterPeek_ = at_;
+      placeholdersAfterPeek_ = placeholders_;
+      at_ = at;
+      placeholders_ = placeholders;
+      peeked_ = true;
+    }
+    return peek_;
+  }
+
+  // Raw characters, for literals: the position and the text. Only used right after Next.
+  int& position() { return at_; }
+  const char* text() const { return text_; }
+  int length() const { return length_; }
+
+ private:
+  Token Scan() {
     SkipBlanks();
     Token token;
     if (at_ >= length_) return token;
@@ -62,21 +93,6 @@ class Scanner {
     return token;
   }
 
-  // The next token without taking it.
-  Token Peek() {
-    const int at = at_, placeholders = placeholders_;
-    const Token token = Next();
-    at_ = at;
-    placeholders_ = placeholders;
-    return token;
-  }
-
-  // Raw characters, for literals: the position and the text.
-  int& position() { return at_; }
-  const char* text() const { return text_; }
-  int length() const { return length_; }
-
- private:
   void SkipBlanks() {
     while (at_ < length_ && (text_[at_] == ' ' || text_[at_] == '\t')) ++at_;
   }
@@ -85,6 +101,10 @@ class Scanner {
   int length_;
   int at_ = 0;
   int placeholders_ = 0;
+  bool peeked_ = false;  // peek_ holds the next token, which ends at afterPeek_
+  Token peek_;
+  int afterPeek_ = 0;
+  int placeholdersAfterPeek_ = 0;
 };
 
 // Raised inside the compiler to store an error entry and stop.

@@ -56,9 +56,10 @@ void AppendValue(int type, const void* value, std::size_t size) {
   WriteStatement* statement = Current();
   if (!statement || statement->deferredError != 0) return;
   try {
-    const unsigned char tag = static_cast<unsigned char>(type);
-    Append(&tag, 1);
-    Append(value, size);
+    unsigned char entry[1 + sizeof(double) * 2];  // the tag and the value, appended at once
+    entry[0] = static_cast<unsigned char>(type);
+    std::memcpy(entry + 1, value, size);
+    Append(entry, 1 + size);
   } catch (const runtime::RunTimeError& error) {
     statement->deferredError = error.number;
   }
