@@ -81,11 +81,6 @@ struct Item {
 };
 
 template <class T>
-void Append(std::string& bytes, T value) {
-  bytes.append(reinterpret_cast<const char*>(&value), sizeof value);
-}
-
-template <class T>
 T Get(const char* bytes) {
   T value;
   std::memcpy(&value, bytes, sizeof value);
@@ -107,20 +102,13 @@ Item ParseItem(const std::string& word) {
   } else {
     std::istringstream parts(value);
     for (std::string part; std::getline(parts, part, ',');) {
-      const char* end = part.data() + part.size();
-      double real = 0;
-      float single = 0;
-      long long integer = 0;
-      if (item.type == kReal4 || item.type == kComplex8) {
-        std::from_chars(part.data(), end, single);
-        Append(item.bytes, single);
-      } else if (item.type == kReal8 || item.type == kComplex16) {
-        std::from_chars(part.data(), end, real);
-        Append(item.bytes, real);
-      } else {
-        std::from_chars(part.data(), end, integer);
-        item.bytes.append(reinterpret_cast<const char*>(&integer), static_cast<std::size_t>(SizeOf(item.type)));
-      }
+      const auto put = [&](auto number, int size) {
+        std::from_chars(part.data(), part.data() + part.size(), number);
+        item.bytes.append(reinterpret_cast<const char*>(&number), static_cast<std::size_t>(size));
+      };
+      if (item.type == kReal4 || item.type == kComplex8) put(0.0f, 4);
+      else if (item.type == kReal8 || item.type == kComplex16) put(0.0, 8);
+      else put(0LL, SizeOf(item.type));
     }
   }
   if (name[0] == 'c' && name.size() > 1) item.bytes.resize(std::stoul(name.substr(1)), ' ');
@@ -143,22 +131,20 @@ void Write(const Item& item) {
   }
 }
 
+// The items of a case, after its error number !N if it has one (returned; "0" without).
+std::string ParseItems(const std::string& field, std::vector<Item>& items) {
+  const std::vector<std::string> words = Words(field);
+  const bool error = !words.empty() && words[0][0] == '!';
+  for (std::size_t i = error ? 1 : 0; i < words.size(); ++i) items.push_back(ParseItem(words[i]));
+  return error ? words[0].substr(1) : "0";
+}
+
 // OPEN(10, FILE=name, STATUS=status, ERR=...).
 int OpenTen(const char* name, const char* status) {
   OpenKeywords keywords;
   keywords.file = {name};
   keywords.status = {status};
   return Open(10, keywords, kErrorBranch);
-}
-
-std::string Hex(const FormatSpec& compiled) {
-  std::string text;
-  char byte[4];
-  for (std::uint8_t b : compiled) {
-    std::snprintf(byte, sizeof byte, "%s%02X", text.empty() ? "" : " ", b);
-    text += byte;
-  }
-  return text;
 }
 
 class CaseTest : public EngineRunTest {
@@ -174,7 +160,10 @@ class CaseTest : public EngineRunTest {
     if (verb == "compile") {
       FormatSpec compiled;
       CompileFormat(format.data(), static_cast<int>(format.size()), compiled);
-      Expect(Hex(compiled), fields_.at(2));
+      std::string hex;
+      char byte[4];
+      for (std::uint8_t b : compiled) hex.append(byte, std::snprintf(byte, sizeof byte, hex.empty() ? "%02X" : " %02X", b));
+      Expect(hex, fields_.at(2));
     } else if (verb == "work") {
       Expect(std::to_string(fuzz::FormatWork(format, std::stod(fields_.at(2)))),
              std::to_string(std::stod(fields_.at(3))));
@@ -183,35 +172,31 @@ class CaseTest : public EngineRunTest {
       ASSERT_EQ(OpenTen("OUT.TXT", "REPLACE"), 0);
       // Items by address are read when the statement runs: they live until then.
       std::vector<Item> items;
-      for (const std::string& word : Words(fields_.at(2))) items.push_back(ParseItem(word));
+      ParseItems(fields_.at(2), items);
       runtime::ArmFloatingPointTraps();
       BeginWrite(10, text, -1, nullptr, 0, kErrorBranch);
       for (const Item& item : items) Write(item);
       const int status = EndWrite();
       runtime::DisarmFloatingPointTraps();
       EXPECT_EQ(Close(10, {}, kErrorBranch), 0);
-      const std::vector<std::string> expected = Words(fields_.at(3));
-      Expect(std::to_string(status), expected.size() > 1 ? expected[0].substr(1) : "0");
-      Expect(FileBytes("OUT.TXT"), Quoted(expected.back()) + (expected.size() > 1 ? "" : "\r\n"));
+      const std::vector<std::string> words = Words(fields_.at(3));
+      const std::string error = words.size() > 1 ? words[0].substr(1) : "0";
+      Expect(std::to_string(status), error);
+      Expect(FileBytes("OUT.TXT"), Quoted(words.back()) + (error == "0" ? "\r\n" : ""));
     } else if (verb == "read") {
       // READ(10, format, ERR=...) items from a file holding the record; each item's storage is
       // followed by guard bytes that must stay as they were.
       std::ofstream("IN.TXT", std::ios::binary) << Quoted(fields_.at(2)) << "\r\n";
       ASSERT_EQ(OpenTen("IN.TXT", "OLD"), 0);
-      std::vector<std::string> words = Words(fields_.at(3));
-      const std::string error = words.at(0)[0] == '!' ? words[0].substr(1) : "0";
-      if (error != "0") words.erase(words.begin());
-      std::vector<std::string> storage(words.size(), std::string(64, '~'));
+      std::vector<Item> items;
+      const std::string error = ParseItems(fields_.at(3), items);
+      std::vector<std::string> storage(items.size(), std::string(64, '~'));
       BeginRead(10, text, -1, kErrorBranch);
-      for (std::size_t i = 0; i < words.size(); ++i) {
-        const Item item = ParseItem(words[i]);
-        ReadItem(item.type, storage[i].data(), item.type == kCharacter ? static_cast<int>(item.bytes.size()) : 0);
+      for (std::size_t i = 0; i < items.size(); ++i) {
+        ReadItem(items[i].type, storage[i].data(), items[i].type == kCharacter ? static_cast<int>(items[i].bytes.size()) : 0);
       }
       Expect(std::to_string(EndRead()), error);
-      for (std::size_t i = 0; i < words.size(); ++i) {
-        const std::string bytes = ParseItem(words[i]).bytes;
-        Expect(storage[i], bytes + std::string(64 - bytes.size(), '~'));
-      }
+      for (std::size_t i = 0; i < items.size(); ++i) Expect(storage[i], items[i].bytes + std::string(64 - items[i].bytes.size(), '~'));
     } else {
       ADD_FAILURE_AT(file_.c_str(), line_) << "unknown verb " << verb;
     }
