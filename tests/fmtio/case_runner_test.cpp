@@ -38,13 +38,12 @@ std::string Unescape(const std::string& text) {
     }
     char c = text[i];
     if (c == '\\' && i + 1 < text.size()) {
-      switch (c = text[++i]) {
-        case 'r': c = '\r'; break;
-        case 'n': c = '\n'; break;
-        case 'f': c = '\f'; break;
-        case 't': c = '\t'; break;
-        case 'x': c = static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16)); i += 2; break;
-        default: break;
+      c = text[++i];
+      const std::size_t named = std::string("rnft").find(c);
+      if (named != std::string::npos) c = "\r\n\f\t"[named];
+      if (c == 'x') {
+        c = static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+        i += 2;
       }
     }
     bytes.append(count, c);
