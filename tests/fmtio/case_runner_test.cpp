@@ -162,9 +162,9 @@ class CaseTest : public EngineRunTest {
       std::string hex;
       char byte[4];
       for (std::uint8_t b : compiled) hex.append(byte, std::snprintf(byte, sizeof byte, hex.empty() ? "%02X" : " %02X", b));
-      Expect(hex, fields_.at(2));
+      Expect("compiled", hex, fields_.at(2));
     } else if (verb == "work") {
-      Expect(std::to_string(fuzz::FormatWork(format, std::stod(fields_.at(2)))),
+      Expect("steps", std::to_string(fuzz::FormatWork(format, std::stod(fields_.at(2)))),
              std::to_string(std::stod(fields_.at(3))));
     } else if (verb == "write") {
       // WRITE(10, format, ERR=...) items, on a new file, with the program's floating-point traps.
@@ -180,8 +180,8 @@ class CaseTest : public EngineRunTest {
       EXPECT_EQ(Close(10, {}, kErrorBranch), 0);
       const std::vector<std::string> words = Words(fields_.at(3));
       const std::string error = words.size() > 1 ? words[0].substr(1) : "0";
-      Expect(std::to_string(status), error);
-      Expect(FileBytes("OUT.TXT"), Quoted(words.back()) + (error == "0" ? "\r\n" : ""));
+      Expect("status", std::to_string(status), error);
+      Expect("file", FileBytes("OUT.TXT"), Quoted(words.back()) + (error == "0" ? "\r\n" : ""));
     } else if (verb == "read") {
       // READ(10, format, ERR=...) items from a file holding the record; each item's storage is
       // followed by guard bytes that must stay as they were.
@@ -194,17 +194,19 @@ class CaseTest : public EngineRunTest {
       for (std::size_t i = 0; i < items.size(); ++i) {
         ReadItem(items[i].type, storage[i].data(), items[i].type == kCharacter ? static_cast<int>(items[i].bytes.size()) : 0);
       }
-      Expect(std::to_string(EndRead()), error);
-      for (std::size_t i = 0; i < items.size(); ++i) Expect(storage[i], items[i].bytes + std::string(64 - items[i].bytes.size(), '~'));
+      Expect("status", std::to_string(EndRead()), error);
+      for (std::size_t i = 0; i < items.size(); ++i) {
+        Expect("item storage", storage[i], items[i].bytes + std::string(64 - items[i].bytes.size(), '~'));
+      }
     } else {
       ADD_FAILURE_AT(file_.c_str(), line_) << "unknown verb " << verb;
     }
   }
 
  private:
-  void Expect(const std::string& actual, const std::string& expected) {
+  void Expect(const char* what, const std::string& actual, const std::string& expected) {
     if (actual != expected) {
-      ADD_FAILURE_AT(file_.c_str(), line_) << "\n  expected " << Shown(expected) << "\n  actual   " << Shown(actual);
+      ADD_FAILURE_AT(file_.c_str(), line_) << what << "\n  expected " << Shown(expected) << "\n  actual   " << Shown(actual);
     }
   }
 
