@@ -5,7 +5,10 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -16,6 +19,30 @@
 #include "runtime/termination.h"
 
 namespace fmtio {
+
+// The bytes of a file, or none when it is missing.
+inline std::string FileBytes(const std::string& name) {
+  std::ifstream file(name, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << file.rdbuf();
+  return bytes.str();
+}
+
+inline void WriteFile(const std::string& name, const std::string& bytes) {
+  std::ofstream(name, std::ios::binary) << bytes;
+}
+
+// Bytes quoted for a failure message, line ends and unprintable bytes escaped.
+inline std::string Shown(const std::string& bytes) {
+  std::string text = "\"";
+  for (unsigned char c : bytes) {
+    char escape[8];
+    std::snprintf(escape, sizeof escape,
+                  c == '\r' ? "\\r" : c == '\n' ? "\\n" : c == '\f' ? "\\f" : c >= 32 && c < 127 ? "%c" : "\\x%02X", c);
+    text += escape;
+  }
+  return text + "\"";
+}
 
 class EngineRunTest : public ::testing::Test {
  protected:

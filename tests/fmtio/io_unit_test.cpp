@@ -29,28 +29,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string Shown(const std::string& bytes) {
-  std::string text;
-  for (unsigned char c : bytes) {
-    if (c == '\r') text += "\\r";
-    else if (c == '\n') text += "\\n";
-    else if (c == '\f') text += "\\f";
-    else text += static_cast<char>(c);
-  }
-  return "\"" + text + "\"";
-}
-
-std::string FileBytes(const std::string& name) {
-  std::ifstream file(name, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
-}
-
-void WriteFile(const std::string& name, const std::string& bytes) {
-  std::ofstream(name, std::ios::binary) << bytes;
-}
-
 // OPEN(unit, FILE=file, STATUS=status) with the error branch: the status.
 int OpenFile(int unit, const char* file, const char* status = nullptr, int options = kErrorBranch) {
   OpenKeywords keywords;

@@ -1,0 +1,242 @@
+// The engine's case tables: every line of a file in tests/fmtio/cases is one case, registered as a
+// test of its own whose failures name that file and line. The line format is described at the top
+// of each case file; fields are separated by " | ".
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <charconv>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "fmtio/format_spec.h"
+#include "fmtio/read_statement.h"
+#include "fmtio/units.h"
+#include "fmtio/write_statement.h"
+#include "fuzz/fuzz_support.h"
+#include "runtime/fp_traps.h"
+#include "tests/fmtio/engine_run_test.h"
+
+namespace fmtio {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Text with escapes: \r \n \f \t \\ \" \xHH, and \{N} repeating the character after it N times.
+std::string Unescape(const std::string& text) {
+  std::string bytes;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    std::size_t count = 1;
+    if (text.compare(i, 2, "\\{") == 0) {
+      const std::size_t close = text.find('}', i);
+      count = std::stoul(text.substr(i + 2, close - i - 2));
+      i = close + 1;
+    }
+    char c = text[i];
+    if (c == '\\' && i + 1 < text.size()) {
+      c = text[++i];
+      const std::size_t named = std::string("rnft").find(c);
+      if (named != std::string::npos) c = "\r\n\f\t"[named];
+      if (c == 'x') {
+        c = static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+        i += 2;
+      }
+    }
+    bytes.append(count, c);
+  }
+  return bytes;
+}
+
+// A quoted word: the text between the quotes, unescaped.
+std::string Quoted(const std::string& word) { return Unescape(word.substr(1, word.size() - 2)); }
+
+// Splits at blanks outside quotes.
+std::vector<std::string> Words(const std::string& text) {
+  std::vector<std::string> words(1);
+  bool quoted = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == ' ' && !quoted) {
+      if (!words.back().empty()) words.emplace_back();
+      continue;
+    }
+    if (text[i] == '"') quoted = !quoted;
+    words.back() += text[i];
+    if (text[i] == '\\' && i + 1 < text.size()) words.back() += text[++i];
+  }
+  if (words.back().empty()) words.pop_back();
+  return words;
+}
+
+// An item TYPE:VALUE: TYPE one of i1 i2 i4 l1 l2 l4 r4 r8 x8 x16 c cN; VALUE a number (x: two,
+// comma-separated), #HEX (the storage as a little-endian integer) or "TEXT" (the storage bytes).
+struct Item {
+  int type;
+  std::string bytes;
+  bool storage;
+};
+
+template <class T>
+T Get(const char* bytes) {
+  T value;
+  std::memcpy(&value, bytes, sizeof value);
+  return value;
+}
+
+Item ParseItem(const std::string& word) {
+  static const std::map<std::string, int> types = {
+      {"i1", kInteger1}, {"i2", kInteger2}, {"i4", kInteger4}, {"l1", kLogical1}, {"l2", kLogical2}, {"l4", kLogical4},
+      {"r4", kReal4},    {"r8", kReal8},    {"x8", kComplex8}, {"x16", kComplex16}};
+  const std::size_t colon = word.find(':');
+  const std::string name = word.substr(0, colon), value = word.substr(colon + 1);
+  Item item{name[0] == 'c' ? int{kCharacter} : types.at(name), "", value[0] == '"' || value[0] == '#'};
+  if (value[0] == '"') {
+    item.bytes = Quoted(value);
+  } else if (value[0] == '#') {
+    const unsigned long long bits = std::stoull(value.substr(1), nullptr, 16);
+    item.bytes.assign(reinterpret_cast<const char*>(&bits), static_cast<std::size_t>(SizeOf(item.type)));
+  } else {
+    std::istringstream parts(value);
+    for (std::string part; std::getline(parts, part, ',');) {
+      const auto put = [&](auto number, int size) {
+        std::from_chars(part.data(), part.data() + part.size(), number);
+        item.bytes.append(reinterpret_cast<const char*>(&number), static_cast<std::size_t>(size));
+      };
+      if (item.type == kReal4 || item.type == kComplex8) put(0.0f, 4);
+      else if (item.type == kReal8 || item.type == kComplex16) put(0.0, 8);
+      else put(0LL, SizeOf(item.type));
+    }
+  }
+  if (name[0] == 'c' && name.size() > 1) item.bytes.resize(std::stoul(name.substr(1)), ' ');
+  return item;
+}
+
+void Write(const Item& item) {
+  const char* bytes = item.bytes.data();
+  if (item.type == kCharacter) return WriteItem(bytes, static_cast<int>(item.bytes.size()));
+  if (item.storage) return WriteItem(item.type, bytes, 1, 0);
+  switch (item.type) {
+    case kInteger1: return WriteItem(Get<std::int8_t>(bytes));
+    case kInteger2: return WriteItem(Get<std::int16_t>(bytes));
+    case kInteger4: return WriteItem(Get<std::int32_t>(bytes));
+    case kReal4: return WriteItem(Get<float>(bytes));
+    case kReal8: return WriteItem(Get<double>(bytes));
+    case kComplex8: return WriteComplex(Get<float>(bytes), Get<float>(bytes + 4));
+    case kComplex16: return WriteComplex(Get<double>(bytes), Get<double>(bytes + 8));
+    default: return WriteLogical(item.type == kLogical4 ? Get<std::int32_t>(bytes) : bytes[0]);
+  }
+}
+
+// The items of a case, after its error number !N if it has one (returned; "0" without).
+std::string ParseItems(const std::string& field, std::vector<Item>& items) {
+  const std::vector<std::string> words = Words(field);
+  const bool error = !words.empty() && words[0][0] == '!';
+  for (std::size_t i = error ? 1 : 0; i < words.size(); ++i) items.push_back(ParseItem(words[i]));
+  return error ? words[0].substr(1) : "0";
+}
+
+// OPEN(10, FILE=name, STATUS=status, ERR=...).
+int OpenTen(const char* name, const char* status) {
+  OpenKeywords keywords;
+  keywords.file = {name};
+  keywords.status = {status};
+  return Open(10, keywords, kErrorBranch);
+}
+
+class CaseTest : public EngineRunTest {
+ public:
+  CaseTest(std::string file, int line, std::vector<std::string> fields)
+      : file_(std::move(file)), line_(line), fields_(std::move(fields)) {}
+
+  void TestBody() override {
+    StartEngine({});
+    const std::string& verb = fields_.at(0);
+    const std::string format = Unescape(fields_.at(1));
+    const char* text = format == "*" ? nullptr : format.c_str();
+    if (verb == "compile") {
+      FormatSpec compiled;
+      CompileFormat(format.data(), static_cast<int>(format.size()), compiled);
+      std::string hex;
+      char byte[4];
+      for (std::uint8_t b : compiled) hex.append(byte, std::snprintf(byte, sizeof byte, hex.empty() ? "%02X" : " %02X", b));
+      Expect("compiled", hex, fields_.at(2));
+    } else if (verb == "work") {
+      Expect("steps", std::to_string(fuzz::FormatWork(format, std::stod(fields_.at(2)))),
+             std::to_string(std::stod(fields_.at(3))));
+    } else if (verb == "write") {
+      // WRITE(10, format, ERR=...) items, on a new file, with the program's floating-point traps.
+      ASSERT_EQ(OpenTen("OUT.TXT", "REPLACE"), 0);
+      // Items by address are read when the statement runs: they live until then.
+      std::vector<Item> items;
+      ParseItems(fields_.at(2), items);
+      runtime::ArmFloatingPointTraps();
+      BeginWrite(10, text, -1, nullptr, 0, kErrorBranch);
+      for (const Item& item : items) Write(item);
+      const int status = EndWrite();
+      runtime::DisarmFloatingPointTraps();
+      EXPECT_EQ(Close(10, {}, kErrorBranch), 0);
+      const std::vector<std::string> words = Words(fields_.at(3));
+      const std::string error = words.size() > 1 ? words[0].substr(1) : "0";
+      Expect("status", std::to_string(status), error);
+      Expect("file", FileBytes("OUT.TXT"), Quoted(words.back()) + (error == "0" ? "\r\n" : ""));
+    } else if (verb == "read") {
+      // READ(10, format, ERR=...) items from a file holding the record; each item's storage is
+      // followed by guard bytes that must stay as they were.
+      std::ofstream("IN.TXT", std::ios::binary) << Quoted(fields_.at(2)) << "\r\n";
+      ASSERT_EQ(OpenTen("IN.TXT", "OLD"), 0);
+      std::vector<Item> items;
+      const std::string error = ParseItems(fields_.at(3), items);
+      std::vector<std::string> storage(items.size(), std::string(64, '~'));
+      BeginRead(10, text, -1, kErrorBranch);
+      for (std::size_t i = 0; i < items.size(); ++i) {
+        ReadItem(items[i].type, storage[i].data(), items[i].type == kCharacter ? static_cast<int>(items[i].bytes.size()) : 0);
+      }
+      Expect("status", std::to_string(EndRead()), error);
+      for (std::size_t i = 0; i < items.size(); ++i) {
+        Expect("item storage", storage[i], items[i].bytes + std::string(64 - items[i].bytes.size(), '~'));
+      }
+    } else {
+      ADD_FAILURE_AT(file_.c_str(), line_) << "unknown verb " << verb;
+    }
+  }
+
+ private:
+  void Expect(const char* what, const std::string& actual, const std::string& expected) {
+    if (actual != expected) {
+      ADD_FAILURE_AT(file_.c_str(), line_) << what << "\n  expected " << Shown(expected) << "\n  actual   " << Shown(actual);
+    }
+  }
+
+  std::string file_;
+  int line_;
+  std::vector<std::string> fields_;
+};
+
+// Registers a test named after the file and line of each case.
+const bool registered = [] {
+  std::vector<fs::path> files;
+  for (const auto& entry : fs::directory_iterator(TRUSS_SOURCE_DIR "/tests/fmtio/cases")) files.push_back(entry.path());
+  std::sort(files.begin(), files.end());
+  for (const fs::path& path : files) {
+    std::ifstream file(path);
+    std::string text;
+    for (int line = 1; std::getline(file, text); ++line) {
+      if (text.empty() || text[0] == '#') continue;
+      std::vector<std::string> fields;
+      for (std::size_t at = 0, bar; at != std::string::npos; at = bar == std::string::npos ? bar : bar + 3) {
+        bar = text.find(" | ", at);
+        fields.push_back(text.substr(at, bar - at));
+      }
+      const std::string name = path.stem().string() + "_" + std::to_string(line);
+      ::testing::RegisterTest("Cases", name.c_str(), nullptr, nullptr, path.c_str(), line,
+                              [path, line, fields] { return new CaseTest(path.string(), line, fields); });
+    }
+  }
+  return true;
+}();
+
+}  // namespace
+}  // namespace fmtio
