@@ -25,6 +25,9 @@ sanitize:
 
 # The whole suite on a build with gcc's counters, then gcovr's line and branch tables for the
 # product code (analysis/, fmtio/, runtime/, tools/ less its tests); the counts start at zero.
+# Subtle: the runs made as the user nobody write their counts too, so the count files and their
+# folders are open to every user. The run under a 3000-byte file-size limit is left out: its count
+# files cannot be written whole, and a torn one loses the counts of every other run.
 COVBUILD ?= build-coverage
 COVERAGE_FILTERS = --filter 'analysis/' --filter 'fmtio/' --filter 'runtime/' --filter 'tools/' \
   --exclude 'tools/.*/tests/'
@@ -34,7 +37,8 @@ coverage:
 	cmake -S . -B $(COVBUILD) -DCMAKE_BUILD_TYPE=Debug -DTRUSS_COVERAGE=ON $(CMAKE_FLAGS)
 	cmake --build $(COVBUILD) -j $(JOBS)
 	find $(COVBUILD) -name '*.gcda' -delete
-	ctest --test-dir $(COVBUILD) --output-on-failure -j $(JOBS)
+	find $(COVBUILD) -type d -name '*.dir' -exec chmod a+w {} +
+	umask 000 && ctest --test-dir $(COVBUILD) --output-on-failure -j $(JOBS) -E 'FileSizeLimitWhileWriting'
 	gcovr --root . --object-directory $(COVBUILD) $(COVERAGE_FILTERS) --json $(COVBUILD)/coverage.json
 	gcovr --root . --add-tracefile $(COVBUILD)/coverage.json
 	gcovr --root . --add-tracefile $(COVBUILD)/coverage.json --branches --print-summary
