@@ -10,6 +10,7 @@
 #include <iterator>
 #include <regex>
 #include <string>
+#include <utility>
 
 #include "runtime/fp_traps.h"
 #include "runtime/run_time_error.h"
@@ -18,47 +19,32 @@
 namespace runtime {
 namespace {
 
+RunTimeError Error(int number, StatementKind kind, const char* message = nullptr, std::string name = "DATA.TXT") {
+  RunTimeError error;
+  error.number = number;
+  error.kind = kind;
+  error.name = std::move(name);
+  if (message) error.message = message;  // else the table's text
+  return error;
+}
+
 TEST(FatalReportTest, EveryStatementKindAndLetter) {
-  // CR LF, "run-time error ", letter and number, the kind's text, for kinds 0 to 10 the name in
-  // parentheses, then "- " and the message (none when it is empty) and CR LF.
-  const struct {
-    StatementKind kind;
-    char letter;
-    int number;
-    const char* message;  // null: the table's text
-    const char* heading;
-    const char* rest;
-  } cases[] = {
-      {StatementKind::kNone, 'F', 6501, "M", "F6501: (DATA.TXT)", "- M"},
-      {StatementKind::kClose, 'F', 6501, "M", "F6501: CLOSE(DATA.TXT)", "- M"},
-      {StatementKind::kWrite, 'F', 6501, "M", "F6501: WRITE(DATA.TXT)", "- M"},
-      {StatementKind::kEndfile, 'F', 6501, "M", "F6501: ENDFILE(DATA.TXT)", "- M"},
-      {StatementKind::kInquire, 'F', 6501, "M", "F6501: INQUIRE(DATA.TXT)", "- M"},
-      {StatementKind::kLocking, 'F', 6501, "M", "F6501: LOCKING(DATA.TXT)", "- M"},
-      {StatementKind::kOpen, 'F', 6501, "M", "F6501: OPEN(DATA.TXT)", "- M"},
-      {StatementKind::kRead, 'F', 6501, "M", "F6501: READ(DATA.TXT)", "- M"},
-      {StatementKind::kRewind, 'F', 6501, "M", "F6501: REWIND(DATA.TXT)", "- M"},
-      {StatementKind::kBackspace, 'F', 6501, "M", "F6501: BACKSPACE(DATA.TXT)", "- M"},
-      {StatementKind::kEof, 'F', 6501, "M", "F6501: EOF(DATA.TXT)", "- M"},
-      {StatementKind::kDebug, 'F', 6501, "M", "F6501: $DEBUG", "- M"},
-      {StatementKind::kAllocate, 'F', 6700, "M", "F6700: ALLOCATE", "- M"},
-      {StatementKind::kDeallocate, 'F', 6700, "M", "F6700: DEALLOCATE", "- M"},
-      {StatementKind::kBeginThread, 'F', 6700, "M", "F6700: BEGINTHREAD", "- M"},
-      {StatementKind::kMath, 'M', 6103, "divide", "M6103: MATH", "- divide"},
-      {StatementKind::kKeywords, 'F', 6304, "M", "F6304", "- M"},
-      {StatementKind::kWindow, 'F', 6304, "M", "F6304", "- M"},
-      {StatementKind::kRead, 'F', 6000, nullptr, "F6000: READ(DATA.TXT)", ""},
-      {StatementKind::kOpen, 'F', 6416, nullptr, "F6416: OPEN(DATA.TXT)", "- file not found"},
-  };
-  for (const auto& c : cases) {
-    RunTimeError error;
-    error.number = c.number;
-    error.letter = c.letter;
-    error.kind = c.kind;
-    error.name = "DATA.TXT";
-    if (c.message) error.message = c.message;
-    EXPECT_EQ(FatalReportText(error), std::string("\r\nrun-time error ") + c.heading + "\r\n" + c.rest + "\r\n");
+  // CR LF, "run-time error ", letter and number, the text of kind 0 to 17 (0 to 10 with the name
+  // in parentheses), then "- " and the message (none when it is empty) and CR LF.
+  const char* texts[] = {": (DATA.TXT)", ": CLOSE(DATA.TXT)", ": WRITE(DATA.TXT)", ": ENDFILE(DATA.TXT)",
+                         ": INQUIRE(DATA.TXT)", ": LOCKING(DATA.TXT)", ": OPEN(DATA.TXT)", ": READ(DATA.TXT)",
+                         ": REWIND(DATA.TXT)", ": BACKSPACE(DATA.TXT)", ": EOF(DATA.TXT)", ": $DEBUG", ": ALLOCATE",
+                         ": DEALLOCATE", ": BEGINTHREAD", ": MATH", "", ""};
+  for (int kind = 0; kind <= 17; ++kind) {
+    EXPECT_EQ(FatalReportText(Error(6501, static_cast<StatementKind>(kind), "M")),
+              std::string("\r\nrun-time error F6501") + texts[kind] + "\r\n- M\r\n");
   }
+  RunTimeError math = Error(6103, StatementKind::kMath, "divide");
+  math.letter = 'M';
+  EXPECT_EQ(FatalReportText(math), "\r\nrun-time error M6103: MATH\r\n- divide\r\n");
+  EXPECT_EQ(FatalReportText(Error(6000, StatementKind::kRead)), "\r\nrun-time error F6000: READ(DATA.TXT)\r\n\r\n");
+  EXPECT_EQ(FatalReportText(Error(6416, StatementKind::kOpen)),
+            "\r\nrun-time error F6416: OPEN(DATA.TXT)\r\n- file not found\r\n");
 }
 
 // Every number the engine raises has a short text, so a new error cannot arrive without one.
@@ -88,14 +74,7 @@ bool throwInClosing = false, closingFinished = false;
 
 void CloseUnitsHook() {
   ++closings;
-  for (int i = 0; i < errorsInClosing; ++i) {
-    RunTimeError error;
-    error.number = 6422;
-    error.kind = StatementKind::kWrite;
-    error.name = std::string(1, static_cast<char>('A' + i));
-    error.message = "M";
-    Fatal(error);  // returns during the closing
-  }
+  for (int i = 0; i < errorsInClosing; ++i) Fatal(Error(6422, StatementKind::kWrite, "M", std::string(1, static_cast<char>('A' + i))));
   if (throwInClosing) Raise(6423);
   closingFinished = true;
 }
@@ -123,18 +102,7 @@ TEST_F(TerminationTest, StopAndFatalEndTheRunAndLeaveTheClosingToTheCatcher) {
   EXPECT_EQ(ExitCodeOf([] { Stop(); }), 0);
   EXPECT_EQ(ExitCodeOf([] { Stop("END OF ANALYSIS"); }), 0);
   EXPECT_EQ(out, "<line end>Stop - Program terminated.\r\n<line end>END OF ANALYSIS\r\n");
-  // Raise carries the number for the statement to locate; unclaimed, it is the fatal report.
-  EXPECT_EQ(ExitCodeOf([] {
-              try {
-                Raise(6416);
-              } catch (RunTimeError& error) {
-                EXPECT_EQ(error.kind, StatementKind::kKeywords);
-                error.kind = StatementKind::kOpen;
-                error.name = "DATA.TXT";
-                Fatal(error);
-              }
-            }),
-            1);
+  EXPECT_EQ(ExitCodeOf([] { Fatal(Error(6416, StatementKind::kOpen)); }), 1);
   EXPECT_EQ(err, "\r\nrun-time error F6416: OPEN(DATA.TXT)\r\n- file not found\r\n");
   EXPECT_EQ(closings, 0);
 }
@@ -163,19 +131,6 @@ TEST_F(TerminationTest, FinishClosesOnceAReportedErrorMakesTheCodeOne) {
     EXPECT_EQ(closingFinished, !c.throws) << "errors reported during the closing let it go on";
     EXPECT_EQ(err, c.err);
   }
-}
-
-TEST_F(TerminationTest, ArgumentsWithoutTheProgramName) {
-  char program[] = "truss", first[] = "DATA.TXT", second[] = "OUT.TXT";
-  char* argv[] = {program, first, second, nullptr};
-  Start(3, argv);
-  DisarmFloatingPointTraps();
-  EXPECT_EQ(ArgumentCount(), 2);
-  EXPECT_STREQ(Argument(1), "OUT.TXT");
-  EXPECT_EQ(Argument(2), nullptr);
-  Start(1, argv);
-  DisarmFloatingPointTraps();
-  EXPECT_EQ(ArgumentCount(), 0);
 }
 
 // Runs `arithmetic` in a child process after the run-time support has armed the traps; the
