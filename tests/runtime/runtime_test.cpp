@@ -192,10 +192,15 @@ TEST(FloatingPointTrapTest, TrappingAndSilentExceptions) {
     EXPECT_EQ(child.err, traps ? std::string("\r\nrun-time error ") + c.err + "\r\n" : "");
     EXPECT_EQ(child.out, traps ? "<closing>" : "") << "the closing runs once after a trap";
   }
+  const std::pair<int, const char*> names[] = {{6102, "denormal"},       {6105, "underflow"},
+                                               {6106, "inexact"},        {6108, "square root"},
+                                               {6110, "stack overflow"}, {6111, "stack underflow"}, {6000, ""}};
+  for (const auto& [number, name] : names) EXPECT_STREQ(TrapName(number), name) << number;
 }
 
 TEST(FloatingPointTrapTest, MaskedConversionsLeaveTheTrapsArmedAndNoHandlerForInterrupts) {
   Start(0, nullptr);
+  EXPECT_EQ(Argument(0), nullptr) << "no arguments";
   struct sigaction action {};
   ASSERT_EQ(::sigaction(SIGINT, nullptr, &action), 0);
   EXPECT_EQ(action.sa_handler, SIG_DFL);
