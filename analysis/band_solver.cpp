@@ -107,14 +107,9 @@ void SolveBand(float* R, float* A, int NEQ, int NRHS, int MUD, int MODE, float R
     }
   }
 
-  // Back substitution U x = y.
+  // Back substitution U x = y, by the pivots the forward substitution found usable.
   for (int k = NEQ; k >= 1; --k) {
-    double PIV = U(k, k);
-    if (UnusablePivot(PIV)) {
-      IER = -1;
-      return;
-    }
-    PIV = 1.0 / PIV;
+    const double PIV = 1.0 / static_cast<double>(U(k, k));
     for (int c = 1; c <= NRHS; ++c) {
       float* x = R + static_cast<long>(NEQ) * (c - 1);
       double t = 0.0;

@@ -1,5 +1,6 @@
-// Shared parts of the fuzz targets: a scratch folder with a bounded file size, the standard
-// streams in memory, one run of the engine caught at its end, and the text layout of the inputs.
+// Shared parts of the fuzz targets: their start-up, a scratch folder with a bounded file size,
+// the standard streams in memory, one run of the engine caught at its end, where a READ reads
+// from, and the text layout of the inputs.
 //
 // Inputs are lines of text, so that the seed corpora stay readable:
 //   %flags        an optional line of option letters (each target says which it knows)
@@ -58,8 +59,54 @@ class InScratchFolder {
 // Writes `bytes` to the file `name` in the scratch folder.
 void WriteFile(const char* name, std::string_view bytes);
 
+// True when the "%flags" line holds `letter`.
+bool HasFlag(std::string_view flags, char letter);
+
+// Where a READ target reads from, chosen by its flags: c the console (i interactive, b blocks of
+// 7 bytes) holding `bytes`, else the file `name` in the scratch folder holding them. The flags e
+// and f give the statement an error and an end-of-file branch. Made inside the scratch folder.
+class ReadSource {
+ public:
+  ReadSource(std::string_view flags, std::string_view bytes, const char* name,
+             fmtio::platform::MemoryStreams& streams);
+  // The options of each READ statement.
+  int Options() const { return options_; }
+  // The unit to read inside the run: the console, or `unit` opened with FILE and STATUS='OLD'
+  // added to `keywords`.
+  int Open(int unit, fmtio::OpenKeywords keywords = {}) const;
+
+ private:
+  const char* name_;
+  bool console_;
+  int options_;
+};
+
 // Runs `body` as one run of the engine on the in-memory streams: started as a program starts,
 // traps disarmed, the end of the run caught and the closing done. Returns the exit code.
+inline bool HasFlag(std::string_view flags, char letter) { return flags.find(letter) != std::string_view::npos; }
+
+inline ReadSource::ReadSource(std::string_view flags, std::string_view bytes, const char* name,
+                              fmtio::platform::MemoryStreams& streams)
+    : name_(name),
+      console_(HasFlag(flags, 'c')),
+      options_((HasFlag(flags, 'e') ? fmtio::kErrorBranch : 0) | (HasFlag(flags, 'f') ? fmtio::kEndBranch : 0)) {
+  if (console_) {
+    streams.input.assign(bytes);
+    streams.interactive = HasFlag(flags, 'i');
+    streams.blockLimit = HasFlag(flags, 'b') ? 7 : 0;
+  } else {
+    WriteFile(name, bytes);
+  }
+}
+
+inline int ReadSource::Open(int unit, fmtio::OpenKeywords keywords) const {
+  if (console_) return fmtio::kDefaultUnit;
+  keywords.file = {name_};
+  keywords.status = {"OLD"};
+  fmtio::Open(unit, keywords);
+  return unit;
+}
+
 template <class Body>
 int RunEngine(fmtio::platform::MemoryStreams& streams, Body body);
 
@@ -375,3 +422,10 @@ inline double FormatWork(std::string_view text, double elements) {
 }
 
 }  // namespace fuzz
+
+// Every target starts by preparing its scratch folder. Each target is a program of its own with
+// this header included once, so the fuzzer's start-up hook is defined here.
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+  fuzz::PrepareScratchFolder(argc, argv);
+  return 0;
+}

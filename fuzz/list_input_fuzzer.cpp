@@ -19,42 +19,19 @@ constexpr std::size_t kMaxItems = 64;
 constexpr int kStatements = 4;
 constexpr int kUnit = 13;
 
-bool Has(std::string_view flags, char letter) { return flags.find(letter) != std::string_view::npos; }
-
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-  fuzz::PrepareScratchFolder(argc, argv);
-  return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::Lines lines(data, size);
   const std::string_view flags = lines.Flags();
   fuzz::ReadItems items = fuzz::ParseReadItems(lines.Line(), kMaxItems);
-  const bool console = Has(flags, 'c');
-  const int options = (Has(flags, 'e') ? fmtio::kErrorBranch : 0) | (Has(flags, 'f') ? fmtio::kEndBranch : 0);
-
   const fuzz::InScratchFolder scratch;
   fmtio::platform::MemoryStreams streams;
-  if (console) {
-    streams.input.assign(lines.Rest());
-    streams.interactive = Has(flags, 'i');
-    streams.blockLimit = Has(flags, 'b') ? 7 : 0;
-  } else {
-    fuzz::WriteFile("list.txt", lines.Rest());
-  }
+  const fuzz::ReadSource source(flags, lines.Rest(), "list.txt", streams);
   fuzz::RunEngine(streams, [&] {
-    int unit = fmtio::kDefaultUnit;
-    if (!console) {
-      fmtio::OpenKeywords keywords;
-      keywords.file = {"list.txt"};
-      keywords.status = {"OLD"};
-      fmtio::Open(kUnit, keywords);
-      unit = kUnit;
-    }
+    const int unit = source.Open(kUnit);
     for (int i = 0; i < kStatements; ++i) {
-      fmtio::BeginRead(unit, nullptr, 0, options);
+      fmtio::BeginRead(unit, nullptr, 0, source.Options());
       fuzz::ReadAll(items);
       if (fmtio::EndRead() != 0) break;
     }

@@ -17,17 +17,12 @@
 
 namespace {
 
+using fuzz::HasFlag;
+
 constexpr std::size_t kMaxItems = 64;
 constexpr int kUnit = 12;
 
-bool Has(std::string_view flags, char letter) { return flags.find(letter) != std::string_view::npos; }
-
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-  fuzz::PrepareScratchFolder(argc, argv);
-  return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::Lines lines(data, size);
@@ -37,32 +32,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   double elements = 0;
   for (const int type : items.types) elements += type == fmtio::kComplex8 || type == fmtio::kComplex16 ? 2 : 1;
   if (fuzz::FormatWork(format, elements) > fuzz::kMaxFormatWork) return 0;
-  const bool console = Has(flags, 'c');
-  const int options = (Has(flags, 'e') ? fmtio::kErrorBranch : 0) | (Has(flags, 'f') ? fmtio::kEndBranch : 0);
 
   const fuzz::InScratchFolder scratch;
   fmtio::platform::MemoryStreams streams;
-  if (console) {
-    streams.input.assign(lines.Rest());
-    streams.interactive = Has(flags, 'i');
-    streams.blockLimit = Has(flags, 'b') ? 7 : 0;
-  } else {
-    fuzz::WriteFile("read.txt", lines.Rest());
-  }
+  const fuzz::ReadSource source(flags, lines.Rest(), "read.txt", streams);
   fuzz::RunEngine(streams, [&] {
-    int unit = fmtio::kDefaultUnit;
-    if (!console) {
-      fmtio::OpenKeywords keywords;
-      keywords.file = {"read.txt"};
-      keywords.status = {"OLD"};
-      if (Has(flags, 'z')) keywords.blank = {"ZERO"};
-      if (Has(flags, 'n')) keywords.pad = {"NO"};
-      fmtio::Open(kUnit, keywords);
-      unit = kUnit;
-    }
-    const int runs = Has(flags, '2') ? 2 : 1;
+    fmtio::OpenKeywords keywords;
+    if (HasFlag(flags, 'z')) keywords.blank = {"ZERO"};
+    if (HasFlag(flags, 'n')) keywords.pad = {"NO"};
+    const int unit = source.Open(kUnit, keywords);
+    const int runs = HasFlag(flags, '2') ? 2 : 1;
     for (int run = 0; run < runs; ++run) {
-      fmtio::BeginRead(unit, format.data(), static_cast<int>(format.size()), options);
+      fmtio::BeginRead(unit, format.data(), static_cast<int>(format.size()), source.Options());
       fuzz::ReadAll(items);
       fmtio::EndRead();
     }

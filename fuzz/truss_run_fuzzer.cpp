@@ -8,11 +8,6 @@
 #include "analysis/driver.h"
 #include "fuzz/fuzz_support.h"
 
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-  fuzz::PrepareScratchFolder(argc, argv);
-  return 0;
-}
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const fuzz::InScratchFolder scratch;
   fuzz::WriteFile("data.dat", std::string_view(reinterpret_cast<const char*>(data), size));

@@ -22,6 +22,8 @@
 
 namespace {
 
+using fuzz::HasFlag;
+
 constexpr std::size_t kMaxItems = 64;
 constexpr std::size_t kMaxElements = 64;
 constexpr int kUnit = 10;
@@ -166,14 +168,7 @@ void WriteItems(const std::vector<Item>& items) {
   }
 }
 
-bool Has(std::string_view flags, char letter) { return flags.find(letter) != std::string_view::npos; }
-
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-  fuzz::PrepareScratchFolder(argc, argv);
-  return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   fuzz::Lines lines(data, size);
@@ -183,8 +178,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   double elements = 0;
   for (const Item& item : items) elements += (item.letter == 'C' || item.letter == 'W' ? 2 : 1) * item.count;
   if (fuzz::FormatWork(format, elements) > fuzz::kMaxFormatWork) return 0;
-  const int options = Has(flags, 'e') ? fmtio::kErrorBranch : 0;
-  const char* advance = Has(flags, 'n') ? "NO" : Has(flags, 'y') ? "yes " : Has(flags, 'q') ? "MAYBE" : nullptr;
+  const int options = HasFlag(flags, 'e') ? fmtio::kErrorBranch : 0;
+  const char* advance = HasFlag(flags, 'n') ? "NO" : HasFlag(flags, 'y') ? "yes " : HasFlag(flags, 'q') ? "MAYBE" : nullptr;
   const int advanceLength = advance ? static_cast<int>(std::strlen(advance)) : 0;
 
   const fuzz::InScratchFolder scratch;
@@ -193,17 +188,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fmtio::OpenKeywords keywords;
     keywords.file = {"write.txt"};
     keywords.status = {"REPLACE"};
-    if (Has(flags, 'c')) keywords.carriageControl = {"INTERPRETED"};
-    if (Has(flags, 'd')) {
+    if (HasFlag(flags, 'c')) keywords.carriageControl = {"INTERPRETED"};
+    if (HasFlag(flags, 'd')) {
       keywords.access = {"DIRECT"};
       keywords.recl = 80;
     }
     fmtio::Open(kUnit, keywords);
-    const int runs = Has(flags, '2') ? 2 : 1;
+    const int runs = HasFlag(flags, '2') ? 2 : 1;
     for (int run = 0; run < runs; ++run) {
       fmtio::BeginWrite(kUnit, format.data(), static_cast<int>(format.size()), advance, advanceLength, options);
       WriteItems(items);
-      if (Has(flags, 'p')) {
+      if (HasFlag(flags, 'p')) {
         fmtio::OpenKeywords aside;
         aside.file = {"aside.txt"};
         fmtio::Open(kAsideUnit, aside);

@@ -1,0 +1,218 @@
+// The fatal report, the end of a run and the floating-point traps.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cfenv>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <string>
+#include <utility>
+
+#include "runtime/fp_traps.h"
+#include "runtime/run_time_error.h"
+#include "runtime/termination.h"
+
+namespace runtime {
+namespace {
+
+RunTimeError Error(int number, StatementKind kind, const char* message = nullptr, std::string name = "DATA.TXT") {
+  RunTimeError error;
+  error.number = number;
+  error.kind = kind;
+  error.name = std::move(name);
+  if (message) error.message = message;  // else the table's text
+  return error;
+}
+
+TEST(FatalReportTest, EveryStatementKindAndLetter) {
+  // CR LF, "run-time error ", letter and number, the text of kind 0 to 17 (0 to 10 with the name
+  // in parentheses), then "- " and the message (none when it is empty) and CR LF.
+  const char* texts[] = {": (DATA.TXT)", ": CLOSE(DATA.TXT)", ": WRITE(DATA.TXT)", ": ENDFILE(DATA.TXT)",
+                         ": INQUIRE(DATA.TXT)", ": LOCKING(DATA.TXT)", ": OPEN(DATA.TXT)", ": READ(DATA.TXT)",
+                         ": REWIND(DATA.TXT)", ": BACKSPACE(DATA.TXT)", ": EOF(DATA.TXT)", ": $DEBUG", ": ALLOCATE",
+                         ": DEALLOCATE", ": BEGINTHREAD", ": MATH", "", ""};
+  for (int kind = 0; kind <= 17; ++kind) {
+    EXPECT_EQ(FatalReportText(Error(6501, static_cast<StatementKind>(kind), "M")),
+              std::string("\r\nrun-time error F6501") + texts[kind] + "\r\n- M\r\n");
+  }
+  RunTimeError math = Error(6103, StatementKind::kMath, "divide");
+  math.letter = 'M';
+  EXPECT_EQ(FatalReportText(math), "\r\nrun-time error M6103: MATH\r\n- divide\r\n");
+  EXPECT_EQ(FatalReportText(Error(6000, StatementKind::kRead)), "\r\nrun-time error F6000: READ(DATA.TXT)\r\n\r\n");
+  EXPECT_EQ(FatalReportText(Error(6416, StatementKind::kOpen)),
+            "\r\nrun-time error F6416: OPEN(DATA.TXT)\r\n- file not found\r\n");
+}
+
+// Every number the engine raises has a short text, so a new error cannot arrive without one.
+// The trap numbers are reported with their trap names instead.
+TEST(ErrorMessageTest, EveryEngineErrorHasATextAndKeywordErrorsNoUnit) {
+  const std::regex number(R"(\b6[0-9]{3}\b)");
+  for (const char* folder : {"fmtio", "runtime"}) {
+    for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::path(TRUSS_SOURCE_DIR) / folder)) {
+      if (entry.path().extension() != ".cpp" || entry.path().filename() == "fp_traps.cpp") continue;
+      std::ifstream file(entry.path());
+      const std::string source{std::istreambuf_iterator<char>(file), {}};
+      for (std::sregex_iterator it(source.begin(), source.end(), number), end; it != end; ++it) {
+        EXPECT_STRNE(ErrorMessage(std::stoi(it->str())), "") << it->str() << " in " << entry.path();
+      }
+    }
+  }
+  EXPECT_STREQ(ErrorMessage(6000), "") << "a number the engine does not use";
+  for (int n : {6304, 6311, 6314, 6700}) EXPECT_TRUE(ShownWithoutUnit(n)) << n;
+  for (int n : {6416, 6501, 6207, 6999}) EXPECT_FALSE(ShownWithoutUnit(n)) << n;
+}
+
+// Hooks that log what the run-time support asks of the layers above; the closing may report
+// errors (and go on) or throw one out.
+std::string out, err;
+int closings = 0, errorsInClosing = 0;
+bool throwInClosing = false, closingFinished = false;
+
+void CloseUnitsHook() {
+  ++closings;
+  for (int i = 0; i < errorsInClosing; ++i) Fatal(Error(6422, StatementKind::kWrite, "M", std::string(1, static_cast<char>('A' + i))));
+  if (throwInClosing) Raise(6423);
+  closingFinished = true;
+}
+
+class TerminationTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    out.clear(), err.clear();
+    closings = errorsInClosing = 0;
+    throwInClosing = closingFinished = false;
+    SetHooks({[](const char* b, std::size_t n) { out.append(b, n); },
+              [](const char* b, std::size_t n) { err.append(b, n); }, [] { out += "<line end>"; }, CloseUnitsHook});
+  }
+  static int ExitCodeOf(void (*ending)()) {
+    try {
+      ending();
+    } catch (const RunEnded& end) {
+      return end.exitCode;
+    }
+    return -1;
+  }
+};
+
+TEST_F(TerminationTest, StopAndFatalEndTheRunAndLeaveTheClosingToTheCatcher) {
+  EXPECT_EQ(ExitCodeOf([] { Stop(); }), 0);
+  EXPECT_EQ(ExitCodeOf([] { Stop("END OF ANALYSIS"); }), 0);
+  EXPECT_EQ(out, "<line end>Stop - Program terminated.\r\n<line end>END OF ANALYSIS\r\n");
+  EXPECT_EQ(ExitCodeOf([] { Fatal(Error(6416, StatementKind::kOpen)); }), 1);
+  EXPECT_EQ(err, "\r\nrun-time error F6416: OPEN(DATA.TXT)\r\n- file not found\r\n");
+  EXPECT_EQ(closings, 0);
+}
+
+TEST_F(TerminationTest, FinishClosesOnceAReportedErrorMakesTheCodeOne) {
+  const struct {
+    int errors;
+    bool throws;
+    int code;
+    std::string err;
+  } cases[] = {
+      {0, false, 0, ""},
+      {2, false, 1, "\r\nrun-time error F6422: WRITE(A)\r\n- M\r\n\r\nrun-time error F6422: WRITE(B)\r\n- M\r\n"},
+      {0, true, 1, std::string("\r\nrun-time error F6423\r\n- ") + ErrorMessage(6423) + "\r\n"},
+  };
+  for (const auto& c : cases) {
+    SetUp();  // a new run (new hooks) closes again
+    errorsInClosing = c.errors;
+    throwInClosing = c.throws;
+    EXPECT_FALSE(Terminating());
+    EXPECT_EQ(Finish(0), c.code);
+    EXPECT_TRUE(Terminating());
+    EXPECT_EQ(Finish(0), 0) << "the closing does not start again";
+    EXPECT_EQ(Finish(1), 1);
+    EXPECT_EQ(closings, 1);
+    EXPECT_EQ(closingFinished, !c.throws) << "errors reported during the closing let it go on";
+    EXPECT_EQ(err, c.err);
+  }
+}
+
+// Runs `arithmetic` in a child process after the run-time support has armed the traps; the
+// child's reports go to its standard error, its closing announces itself on standard output.
+struct ChildResult {
+  int exitCode = -1;
+  std::string out, err;
+};
+
+ChildResult WithTrapsArmed(float (*arithmetic)()) {
+  static const auto write = [](int fd, const char* bytes, std::size_t count) {
+    if (::write(fd, bytes, count) < 0) ::_exit(3);
+  };
+  int pipes[2][2];
+  if (::pipe(pipes[0]) != 0 || ::pipe(pipes[1]) != 0) return {};
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    ::dup2(pipes[0][1], 1);
+    ::dup2(pipes[1][1], 2);
+    SetHooks({[](const char* b, std::size_t n) { write(1, b, n); }, [](const char* b, std::size_t n) { write(2, b, n); },
+              nullptr, [] { write(1, "<closing>", 9); }});
+    Start(0, nullptr);
+    volatile float result = arithmetic();
+    (void)result;
+    ::_exit(0);
+  }
+  ChildResult result;
+  std::string* into[2] = {&result.out, &result.err};
+  for (int k = 0; k < 2; ++k) {
+    ::close(pipes[k][1]);
+    char buffer[256];
+    for (long n; (n = ::read(pipes[k][0], buffer, sizeof buffer)) > 0;) into[k]->append(buffer, n);
+    ::close(pipes[k][0]);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  return result;
+}
+
+volatile float zero = 0.0f, one = 1.0f, huge = 1.0e30f, tiny = 1.0e-30f, three = 3.0f;
+
+TEST(FloatingPointTrapTest, TrappingAndSilentExceptions) {
+  const struct {
+    float (*arithmetic)();
+    const char* err;  // empty: no trap
+  } cases[] = {
+      {[] { return one / zero; }, "M6103: MATH\r\n- floating-point error: divide by zero"},
+      {[] { return huge * huge; }, "M6104: MATH\r\n- floating-point error: overflow"},
+      {[] { return zero / zero; }, "M6101: MATH\r\n- floating-point error: invalid"},
+      {[] { return tiny * tiny; }, ""},                  // underflow
+      {[] { return tiny * 1.0e-10f * three; }, ""},      // denormal operand
+      {[] { return one / three; }, ""},                  // inexact
+  };
+  for (const auto& c : cases) {
+    const ChildResult child = WithTrapsArmed(c.arithmetic);
+    const bool traps = *c.err != '\0';
+    EXPECT_EQ(child.exitCode, traps ? 1 : 0) << c.err;
+    EXPECT_EQ(child.err, traps ? std::string("\r\nrun-time error ") + c.err + "\r\n" : "");
+    EXPECT_EQ(child.out, traps ? "<closing>" : "") << "the closing runs once after a trap";
+  }
+  const std::pair<int, const char*> names[] = {{6102, "denormal"},       {6105, "underflow"},
+                                               {6106, "inexact"},        {6108, "square root"},
+                                               {6110, "stack overflow"}, {6111, "stack underflow"}, {6000, ""}};
+  for (const auto& [number, name] : names) EXPECT_STREQ(TrapName(number), name) << number;
+}
+
+TEST(FloatingPointTrapTest, MaskedConversionsLeaveTheTrapsArmedAndNoHandlerForInterrupts) {
+  Start(0, nullptr);
+  EXPECT_EQ(Argument(0), nullptr) << "no arguments";
+  struct sigaction action {};
+  ASSERT_EQ(::sigaction(SIGINT, nullptr, &action), 0);
+  EXPECT_EQ(action.sa_handler, SIG_DFL);
+  {
+    TrapsMasked masked;
+    volatile float result = one / zero;  // checked by the caller, not fatal
+    (void)result;
+  }
+  EXPECT_EQ(fegetexcept(), FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW);
+  EXPECT_EQ(std::fetestexcept(FE_ALL_EXCEPT), 0) << "the flags raised while masked are cleared";
+  DisarmFloatingPointTraps();
+}
+
+}  // namespace
+}  // namespace runtime
