@@ -37,7 +37,7 @@ struct ReadStatement {
   ValueForm form = ValueForm::kPlain;
   char value[kValueBufferSize];
   int valueLength = 0;
-  int imagStart = 0;          // complex: the imaginary part starts here in `value`
+  int imagStart = 0;          // complex: the imaginary part starts here in `value` (-1: no comma)
   bool valueOverflow = false; // the value had more characters than the buffer holds
 };
 
@@ -274,10 +274,12 @@ void ScanCharacterConstant(char delimiter) {
   }
 }
 
-// A complex value "(re, im)": blanks and record ends inside are ignored.
+// A complex value "(re, im)": blanks and record ends inside are ignored. A missing comma is an
+// error of complex items only: any other item refuses the parenthesised form as such.
 void ScanComplex() {
   IoUnit& io = Io();
   bool comma = false;
+  statement.imagStart = -1;
   for (;;) {
     if (io.linePosition >= io.lineEnd) {
       TakeRecord();
@@ -293,7 +295,6 @@ void ScanComplex() {
     }
     AddChar(c);
   }
-  if (!comma) runtime::Raise(6506);
 }
 
 enum class Scanned { kValue, kNull, kSlash };
@@ -400,6 +401,7 @@ void AssignValue(int type, void* address, int length) {
   }
   if (itemClass == ItemClass::kComplex) {
     if (form != ValueForm::kComplex) runtime::Raise(6504);
+    if (statement.imagStart < 0) runtime::Raise(6506);
     if (statement.valueOverflow) runtime::Raise(6103);
     const int part = PartType(type);
     double re = 0, im = 0;
