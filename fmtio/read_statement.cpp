@@ -7,6 +7,7 @@
 #include "fmtio/edit_input.h"
 #include "fmtio/format_spec.h"
 #include "fmtio/io_unit.h"
+#include "fmtio/read_error.h"
 #include "runtime/run_time_error.h"
 
 namespace fmtio {
@@ -26,6 +27,7 @@ struct ReadStatement {
   bool recordTaken = false;  // a record was read by this statement
   int error = 0;             // the error that abandoned the statement, or 0
   IoUnit* io = nullptr;
+  ReadMark mark;             // where the value or field being read began
   FormatSpec compiled;
   FormatCursor cursor;
 
@@ -51,6 +53,7 @@ IoUnit& Io() { return *statement.io; }
 
 void TakeRecord() {
   NextInputRecord(Io());
+  ++Io().recordsRead;
   statement.recordTaken = true;
 }
 
@@ -154,6 +157,7 @@ void ReadCharacters(void* address, int length, int width) {
 // Reads one field under the cursor's descriptor into an element of `type`.
 void ReadField(int type, void* address, int length) {
   IoUnit& io = Io();
+  statement.mark = {io.recordsRead, io.linePosition};
   FormatCursor& cursor = statement.cursor;
   const ItemClass itemClass = ClassOf(type);
   std::uint8_t kind = cursor.kind;
@@ -335,6 +339,7 @@ Scanned ScanValue() {
       break;
     }
   }
+  statement.mark = {io.recordsRead, io.linePosition};
   statement.commaConsumed = false;
   statement.valueLength = 0;
   statement.valueOverflow = false;
@@ -480,6 +485,9 @@ void Fail(runtime::RunTimeError& error) {
   statement.error = error.number;
   if ((statement.options & kErrorBranch) || (endOfFile && (statement.options & kEndBranch))) return;
   statement.error = 0;
+  if (io && error.kind == runtime::StatementKind::kRead && error.message.empty()) {
+    error.message = LocatedReadMessage(error.number, *io, statement.mark, !statement.formatted);
+  }
   runtime::Fatal(error);
 }
 
@@ -493,6 +501,7 @@ void BeginRead(int unit, const char* format, int formatLength, int options) {
   statement.recordTaken = false;
   statement.error = 0;
   statement.io = nullptr;
+  statement.mark = {};
   statement.commaConsumed = true;
   statement.slash = false;
   statement.repeatLeft = 0;

@@ -442,13 +442,45 @@ TEST_F(ReadStatementTest, LastLineWithoutLineEnd) {
   }
 }
 
-TEST_F(ReadStatementTest, EndOfFileInTheMiddleOfAStatementIsFatal) {
-  OpenData("1 2\r\n");
-  std::vector<Target> values = {I4(), I4(), I4()};
-  Run([&] { Read(9, nullptr, values, 0); });
-  EXPECT_EQ(EndRun(), 1);
-  EXPECT_EQ(Joined(values), "1|2|-1");
-  EXPECT_EQ(streams_.err, std::string("\r\nrun-time error F6501: READ(DATA.TXT)\r\n- ") + runtime::ErrorMessage(6501) + "\r\n");
+// A fatal READ error on a file names where the read stood: the line and column where the faulty
+// value or field begins and its text as typed, or the line the file ends after.
+TEST_F(ReadStatementTest, FileErrorsNameWhereTheReadStood) {
+  struct Case {
+    const char* format;
+    std::string input;
+    std::vector<Target> targets;
+    const char* number;
+    std::string message;  // after "- "
+  };
+  std::vector<Case> cases = {
+      {nullptr, "1 2\r\n", {I4(), I4(), I4()}, "F6501", "end of file after line 1"},
+      {nullptr, "1 2\n 3 4.O\n", {I4(), I4(), I4(), R4()}, "F6103", "invalid real value \"4.O\" in line 2, column 4"},
+      {nullptr, "1\n2*1.5,7\n", {I4(), R4(), I4()}, "F6101",
+       "invalid character in integer field \"2*1.5\" in line 2, column 1"},
+      {nullptr, " 2*3*1\n", {I4()}, "F6503", "second repeat count for one value \"2*3*1\" in line 1, column 2"},
+      {nullptr, "(1.0 2.0)\n", {R4()}, "F6504",
+       "list-directed value of the wrong form for the item \"(1.0 2.0)\" in line 1, column 1"},
+      // A constant that ran over a record end is named by where it began.
+      {nullptr, "5 'AB\nC'\n", {I4(), I4()}, "F6504",
+       "list-directed value of the wrong form for the item in line 1, column 3"},
+      {nullptr, "7 " + std::string(30, 'x') + "\n", {I4(), I4()}, "F6101",
+       "invalid character in integer field \"" + std::string(20, 'x') + "\"... in line 1, column 3"},
+      {nullptr, "\x01\xff\n", {I4()}, "F6101",
+       "invalid character in integer field \"\\x01\\xFF\" in line 1, column 1"},
+      {"(2X,I3)", "ab1x5\n", {I4()}, "F6101", "invalid character in integer field \"1x5\" in line 1, column 3"},
+      {"(I1,I5)", "1 2x,9\n", {I4(), I4()}, "F6101", "invalid character in integer field \" 2x\" in line 1, column 2"},
+      {"(/,I1,' ',I1)", "\n12\n", {I4(), I4()}, "F6509",
+       "literal edit descriptor in a READ format in line 2, column 2"},
+      {"(I1)", "5\n", {R4()}, "F6206", "D, E, F or G edit descriptor expected for real item in line 1, column 1"},
+  };
+  for (Case& c : cases) {
+    StartRun("");
+    OpenData(c.input);
+    Run([&] { Read(9, c.format, c.targets, 0); });
+    EXPECT_EQ(EndRun(), 1);
+    const std::string head = std::string("\r\nrun-time error ") + c.number + ": READ(DATA.TXT)\r\n- ";
+    EXPECT_EQ(streams_.err, head + c.message + "\r\n") << Shown(c.input);
+  }
 }
 
 TEST_F(ReadStatementTest, UnitDefaultsForPadAndBlank) {
