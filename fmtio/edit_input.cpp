@@ -56,11 +56,6 @@ int ConvertRadix(const char* text, int length, int hash, int itemType, std::int3
   return CheckRange(signedValue, itemType, out);
 }
 
-void KeepFieldChar(NumericField& field, char c) {
-  if (field.keptLength < kMaxKept) field.kept[field.keptLength] = c;
-  ++field.keptLength;
-}
-
 }  // namespace
 
 int GatherNumericField(const char* record, int available, int w, bool blankZero, bool integerField,
@@ -72,6 +67,10 @@ int GatherNumericField(const char* record, int available, int w, bool blankZero,
   bool zeroDropped = false;  // leading zeros of an integer field were dropped
   bool afterExponentLetter = false;
   const int limit = w < available ? w : available;
+  const auto keep = [&field](char c) {
+    if (field.keptLength < kMaxKept) field.kept[field.keptLength] = c;
+    ++field.keptLength;
+  };
   for (int i = 0; i < limit; ++i) {
     char c = record[i];
     if (c == '\r' || c == '\n') break;
@@ -93,14 +92,14 @@ int GatherNumericField(const char* record, int available, int w, bool blankZero,
     }
     // ... but one stands for them where no other digit follows, so "-0" stays a number and "0-"
     // stays an error.
-    if (zeroDropped && !IsDigit(c)) KeepFieldChar(field, '0');
+    if (zeroDropped && !IsDigit(c)) keep('0');
     zeroDropped = false;
-    KeepFieldChar(field, c);
+    keep(c);
     anyKept = true;
     anyDigit = anyDigit || IsDigit(c);
     afterExponentLetter = c == 'E' || c == 'e';
   }
-  if (zeroDropped) KeepFieldChar(field, '0');
+  if (zeroDropped) keep('0');
   return 0;
 }
 
