@@ -14,7 +14,11 @@ $(BUILD)/CMakeCache.txt:
 build: $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
-test: build
+# The suites need the folder configured with them: a folder made by `make demo` has none.
+test:
+	@grep -qs '^TRUSS_TESTS:BOOL=ON' $(BUILD)/CMakeCache.txt || \
+	  cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DTRUSS_TESTS=ON $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS)
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 sanitize:
@@ -43,7 +47,12 @@ coverage:
 	gcovr --root . --add-tracefile $(COVBUILD)/coverage.json
 	gcovr --root . --add-tracefile $(COVBUILD)/coverage.json --branches --print-summary
 
-demo: build
+# The demo builds only the two programs it runs; a new folder is configured without the suites,
+# so GoogleTest is not needed to see it.
+demo:
+	@test -f $(BUILD)/CMakeCache.txt || \
+	  cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DTRUSS_TESTS=OFF $(CMAKE_FLAGS)
+	cmake --build $(BUILD) -j $(JOBS) --target truss trussplot
 	./scripts/demo.sh $(BUILD)
 
 # The fuzz targets, built with clang and the sanitizers in a folder of their own, each run for

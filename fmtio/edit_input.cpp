@@ -111,8 +111,13 @@ int GatherNumericField(const char* record, int available, int w, bool blankZero,
   field.consumed = 0;
   bool anyKept = false;
   bool anyDigit = false;
+  bool zeroDropped = false;  // leading zeros of an integer field were dropped
   bool afterExponentLetter = false;
   const int limit = w < available ? w : available;
+  const auto keep = [&field](char c) {
+    if (field.keptLength < kMaxKept) field.kept[field.keptLength] = c;
+    ++field.keptLength;
+  };
   for (int i = 0; i < limit; ++i) {
     char c = record[i];
     if (c == '\r' || c == '\n') break;
@@ -122,16 +127,26 @@ int GatherNumericField(const char* record, int available, int w, bool blankZero,
     if (c == ' ' || c == '\t') {
       // Blanks are dropped, or read as zeros after the first kept character (but never right
       // after an exponent letter).
-      if (!blankZero || !anyKept || afterExponentLetter) continue;
+      if (!blankZero || !anyKept || afterExponentLetter) {
+        afterExponentLetter = false;
+        continue;
+      }
       c = '0';
     }
-    if (integerField && c == '0' && !anyDigit) continue;  // leading zeros say nothing
-    if (field.keptLength < kMaxKept) field.kept[field.keptLength] = c;
-    ++field.keptLength;
+    if (integerField && c == '0' && !anyDigit) {  // leading zeros say nothing ...
+      zeroDropped = true;
+      continue;
+    }
+    // ... but one stands for them where no other digit follows, so "-0" stays a number and "0-"
+    // stays an error.
+    if (zeroDropped && !IsDigit(c)) keep('0');
+    zeroDropped = false;
+    keep(c);
     anyKept = true;
     anyDigit = anyDigit || IsDigit(c);
     afterExponentLetter = c == 'E' || c == 'e';
   }
+  if (zeroDropped) keep('0');
   return 0;
 }
 
@@ -147,6 +162,7 @@ int ConvertInteger(const char* text, int length, int itemType, std::int32_t& val
   int i = 0;
   const bool negative = text[0] == '-';
   if (text[0] == '+' || text[0] == '-') ++i;
+  if (i == length) return 6101;  // a sign alone is no number
   for (int k = i; k < length; ++k) {
     if (!IsDigit(text[k])) return 6101;
   }
@@ -197,8 +213,8 @@ int ConvertRealGeneral(const char* text, int length, int d, int scale, int itemT
     for (; i < length && IsDigit(text[i]); ++i) {
       if (exponent < kExponentClamp) exponent = exponent * 10 + (text[i] - '0');
     }
-    // A sign standing for the exponent letter must have digits after it ("1.5-" is no number).
-    if (signForm && i == exponentStart) return 6103;
+    // An exponent needs digits: "1.5-", "1e+" and "E" are no numbers.
+    if (i == exponentStart) return 6103;
     if (negativeExponent) exponent = -exponent;
   }
   if (i < length) return 6103;

@@ -54,6 +54,7 @@ struct IoUnit {
   int linePosition = 0;                  // characters of the record consumed
   int lineEnd = 0;                       // end of the record's data: the first carriage return
   bool haveLine = false;                 // a record is current
+  std::int64_t recordsRead = 0;          // records taken by READs: the line number of the current one
 
   // Output: the current record.
   std::int64_t recordStart = 0;          // file offset of column 1 (files)

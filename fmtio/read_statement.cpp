@@ -8,6 +8,7 @@
 #include "fmtio/edit_input.h"
 #include "fmtio/format_spec.h"
 #include "fmtio/io_unit.h"
+#include "fmtio/read_error.h"
 #include "runtime/run_time_error.h"
 
 namespace fmtio {
@@ -27,6 +28,7 @@ struct ReadStatement {
   bool recordTaken = false;  // a record was read by this statement
   int error = 0;             // the error that abandoned the statement, or 0
   IoUnit* io = nullptr;
+  ReadMark mark;             // where the value or field being read began
   FormatSpec compiled;
   FormatCursor cursor;
 
@@ -38,7 +40,7 @@ struct ReadStatement {
   ValueForm form = ValueForm::kPlain;
   char value[kValueBufferSize];
   int valueLength = 0;
-  int imagStart = 0;          // complex: the imaginary part starts here in `value`
+  int imagStart = 0;          // complex: the imaginary part starts here in `value` (-1: no comma)
   bool valueOverflow = false; // the value had more characters than the buffer holds
 };
 
@@ -52,6 +54,7 @@ IoUnit& Io() { return *statement.io; }
 
 void TakeRecord() {
   NextInputRecord(Io());
+  ++Io().recordsRead;
   statement.recordTaken = true;
 }
 
@@ -155,6 +158,7 @@ void ReadCharacters(void* address, int length, int width) {
 // Reads one field under the cursor's descriptor into an element of `type`.
 void ReadField(int type, void* address, int length) {
   IoUnit& io = Io();
+  statement.mark = {io.recordsRead, io.linePosition};
   FormatCursor& cursor = statement.cursor;
   const ItemClass itemClass = ClassOf(type);
   std::uint8_t kind = cursor.kind;
@@ -275,10 +279,12 @@ void ScanCharacterConstant(char delimiter) {
   }
 }
 
-// A complex value "(re, im)": blanks and record ends inside are ignored.
+// A complex value "(re, im)": blanks and record ends inside are ignored. A missing comma is an
+// error of complex items only: any other item refuses the parenthesised form as such.
 void ScanComplex() {
   IoUnit& io = Io();
   bool comma = false;
+  statement.imagStart = -1;
   for (;;) {
     if (io.linePosition >= io.lineEnd) {
       TakeRecord();
@@ -294,7 +300,6 @@ void ScanComplex() {
     }
     AddChar(c);
   }
-  if (!comma) runtime::Raise(6506);
 }
 
 enum class Scanned { kValue, kNull, kSlash };
@@ -335,6 +340,7 @@ Scanned ScanValue() {
       break;
     }
   }
+  statement.mark = {io.recordsRead, io.linePosition};
   statement.commaConsumed = false;
   statement.valueLength = 0;
   statement.valueOverflow = false;
@@ -399,6 +405,7 @@ void AssignValue(int type, void* address, int length) {
   }
   if (itemClass == ItemClass::kComplex) {
     if (form != ValueForm::kComplex) runtime::Raise(6504);
+    if (statement.imagStart < 0) runtime::Raise(6506);
     if (statement.valueOverflow) runtime::Raise(6103);
     const int part = PartType(type);
     double re = 0, im = 0;
@@ -477,6 +484,9 @@ void Fail(runtime::RunTimeError& error) {
   statement.error = error.number;
   if ((statement.options & kErrorBranch) || (endOfFile && (statement.options & kEndBranch))) return;
   statement.error = 0;
+  if (io && error.kind == runtime::StatementKind::kRead && error.message.empty()) {
+    error.message = LocatedReadMessage(error.number, *io, statement.mark, !statement.formatted);
+  }
   runtime::Fatal(error);
 }
 
@@ -490,6 +500,7 @@ void BeginRead(int unit, const char* format, int formatLength, int options) {
   statement.recordTaken = false;
   statement.error = 0;
   statement.io = nullptr;
+  statement.mark = {};
   statement.commaConsumed = true;
   statement.slash = false;
   statement.repeatLeft = 0;

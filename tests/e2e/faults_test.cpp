@@ -151,7 +151,7 @@ TEST_F(FaultsTest, FilesTheUserMayNotUseAreRefused) {
        "tower.dat\nrep.txt\n", FatalReport("F6414", "OPEN(tower.dat)", "access denied"), {{"tower.dat", tower_}}},
       // Opened for writing only, the last of the three tries: the first READ fails.
       {"DataFileNobodyMayOnlyWrite", "work", "tower.dat", fs::perms::owner_read | fs::perms::others_write,
-       "tower.dat\nrep.txt\n", FatalReport("F6500", "READ(tower.dat)", "read failure"),
+       "tower.dat\nrep.txt\n", FatalReport("F6500", "READ(tower.dat)", "read failure in line 1"),
        {{"tower.dat", tower_}, {"rep.txt", ""}, {"TRUSS.GRP", ""}}},
       {"WorkingFolderWithoutWritePermission", "readonly", "", fs::perms::none, "tower.dat\n" + report + "\n",
        FatalReport("F6414", "OPEN(TRUSS.GRP)", "access denied"), {{"tower.dat", tower_}}},
@@ -202,7 +202,7 @@ TEST_F(FaultsTest, DataFileNamesTheProgramTakesOrRefuses) {
       {"tower.dat", "   tower.dat   \n  rep.txt\n", "rep.txt", "", Outcome::kAnalysis},
       {"", "sub\nrep.txt\n", "rep.txt", FatalReport("F6414", "OPEN(sub)", "access denied"), Outcome::kNoFileMade},
       // A named pipe opens, but its bytes cannot be read at a file position.
-      {"", "pipe.dat\nrep.txt\n", "rep.txt", FatalReport("F6500", "READ(pipe.dat)", "read failure"),
+      {"", "pipe.dat\nrep.txt\n", "rep.txt", FatalReport("F6500", "READ(pipe.dat)", "read failure in line 1"),
        Outcome::kEmptyFilesMade},
   };
   for (const Case& c : cases) {

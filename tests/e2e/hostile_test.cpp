@@ -57,10 +57,15 @@ std::string ModelAtCapacity() {
   return DataFile(lines);
 }
 
-const std::string kEndOfFile = FatalReport("F6501", "READ(data.dat)", "end of file");
-const std::string kInteger = FatalReport("F6101", "READ(data.dat)", "invalid character in integer field");
-const std::string kTooLarge = FatalReport("F6100", "READ(data.dat)", "integer value too large for the item");
-const std::string kReal = FatalReport("F6103", "READ(data.dat)", "invalid real value");
+// The report of a READ error on the data file: the condition, the text and where it stands.
+std::string ReadError(const std::string& code, const std::string& message) {
+  return FatalReport(code, "READ(data.dat)", message);
+}
+std::string EndOfFileAfter(int line) { return ReadError("F6501", "end of file after line " + std::to_string(line)); }
+const std::string kInteger = "invalid character in integer field \"";
+const std::string kTooLarge = "integer value too large for the item \"";
+const std::string kReal = "invalid real value \"";
+const std::string kWrongForm = "list-directed value of the wrong form for the item \"";
 
 const std::string kFailed = "0SOLUTION FAILED: STIFFNESS MATRIX IS NOT POSITIVE DEFINITE\r\n";
 const std::string kWarning = "0WARNING: LOSS OF SIGNIFICANCE AT EQUATION   5\r\n";
@@ -84,34 +89,60 @@ std::vector<HostileCase> Cases() {
   std::string crOnly = DataFile(kTwoBar);
   for (char& c : crOnly) c = c == '\n' ? '\r' : c;
   return {
-      {"EmptyFile", "", 1, kEndOfFile, "", 0},
-      {"TitleOnly", "TITLE ONLY\n", 1, kEndOfFile, "  TITLE ONLY", 0},
-      {"CountsOnly", "T\n2 3\n", 1, kEndOfFile, "NUMBER OF NODES(NNODE)  =  3", 0},
+      {"EmptyFile", "", 1, EndOfFileAfter(0), "", 0},
+      {"TitleOnly", "TITLE ONLY\n", 1, EndOfFileAfter(1), "  TITLE ONLY", 0},
+      {"CountsOnly", "T\n2 3\n", 1, EndOfFileAfter(2), "NUMBER OF NODES(NNODE)  =  3", 0},
       {"HugeCounts", "T\n99999999 3\n", 0, "",
        "NUMBER OF ELEMENTS(NELE)=***\r\n     NUMBER OF NODES(NNODE)  =  3\r\n0MODEL TOO LARGE", 0},
-      {"NegativeCountsAndNoRecords", "T\n-1 -3\n", 1, kEndOfFile, "NUMBER OF NODES(NNODE)  = -3", 0},
+      {"NegativeCountsAndNoRecords", "T\n-1 -3\n", 1, EndOfFileAfter(2), "NUMBER OF NODES(NNODE)  = -3", 0},
       {"NegativeCountsAndNodeOne", "T\n-1 -3\n1 1 1 1 0 0 0 0 0 0\n", 0, "", "0NODAL POINT ERROR N =    1", 0},
       {"NodeNumberZero", TwoBarWith(2, "0 1 1 1 0 0 0 0 0 0"), 0, "", "0NODAL POINT ERROR N =    0", 0},
       {"NodeNumberMinusOne", TwoBarWith(2, "-1 1 1 1 0 0 0 0 0 0"), 0, "", "0NODAL POINT ERROR N =   -1", 0},
       {"NodeNumber51", TwoBarWith(3, "51 0 0 1 4 3 0 0 -1000 0"), 0, "", "0NODAL POINT ERROR N =   51", 0},
       {"NodeNumberLargest", TwoBarWith(3, "2147483647 0 0 1 4 3 0 0 0 0"), 0, "", "0NODAL POINT ERROR N =*****", 0},
-      {"NodeNumberBeyondInteger", TwoBarWith(3, "2147483648 0 0 1 4 3 0 0 0 0"), 1, kTooLarge, "", 0},
+      {"NodeNumberBeyondInteger", TwoBarWith(3, "2147483648 0 0 1 4 3 0 0 0 0"), 1,
+       ReadError("F6100", kTooLarge + "2147483648\" in line 4, column 1"), "", 0},
       {"MemberNumberZero", MemberNumbered("0"), 0, "", "0ELEMENT NUMBER ERROR M =    0", 0},
       {"MemberNumberMinusOne", MemberNumbered("-1"), 0, "", "0ELEMENT NUMBER ERROR M =   -1", 0},
       {"MemberNumber51", MemberNumbered("51"), 0, "", "0ELEMENT NUMBER ERROR M =   51", 0},
       {"MemberNumberLargest", MemberNumbered("2147483647"), 0, "", "0ELEMENT NUMBER ERROR M =*****", 0},
-      {"MemberNumberBeyondInteger", MemberNumbered("2147483648"), 1, kTooLarge, "", 0},
+      {"MemberNumberBeyondInteger", MemberNumbered("2147483648"), 1,
+       ReadError("F6100", kTooLarge + "2147483648\" in line 5, column 1"), "", 0},
       // Longer than the 260-character value buffer: refused, never cut to a wrong value.
-      {"ValueOf300Digits", TwoBarReplacing("200000.0", digits300), 1, kReal, "", 0},
+      {"ValueOf300Digits", TwoBarReplacing("200000.0", digits300), 1,
+       ReadError("F6103", kReal + digits300.substr(0, 20) + "\"... in line 6, column 7"), "", 0},
       {"TenMegabytesOfBlanksBeforeTheCounts", TwoBarReplacing("2 3\n", blanks10MB + "2 3\n"), 0, "", kApexDown, 12},
       {"LineOfOneMegabyte", TwoBarReplacing("2 3\n", "2 3" + blanks1MB + "\n"), 0, "", kApexDown, 12},
-      {"NulInAValue", TwoBarReplacing("4.0 3.0", std::string("4.0\0 3.0", 8)), 1, kReal, "", 0},
+      {"NulInAValue", TwoBarReplacing("4.0 3.0", std::string("4.0\0 3.0", 8)), 1,
+       ReadError("F6103", kReal + "4.0\\x00\" in line 4, column 9"), "", 0},
       {"NulInTheTitle", TwoBarReplacing("TWO-BAR", std::string("TWO\0BAR", 7)), 0, "",
        std::string("  TWO\0BAR TRUSS", 15), 12},
-      {"ByteTwentySixMidFile", TwoBarReplacing("3 1 1 1", "\x1a" "3 1 1 1"), 1, kInteger, "", 0},
+      {"ByteTwentySixMidFile", TwoBarReplacing("3 1 1 1", "\x1a" "3 1 1 1"), 1,
+       ReadError("F6101", kInteger + "\\x1A3\" in line 5, column 1"), "", 0},
+      // Typos, each named by its line, its column and its text.
+      {"TypoInACoordinate", TwoBarReplacing("4.0 3.0", "4.O 3.0"), 1,
+       ReadError("F6103", kReal + "4.O\" in line 4, column 9"), "", 0},
+      {"CommentLine", TwoBarReplacing("1 1 1 1", "NODES: N IX IY IZ X Y Z FX FY FZ\n1 1 1 1"), 1,
+       ReadError("F6101", kInteger + "NODES:\" in line 3, column 1"), "", 0},
+      {"ExponentWithoutDigits", TwoBarReplacing(" 10.0", " 1e+ 1"), 1,
+       ReadError("F6103", kReal + "1e+\" in line 6, column 16"), "", 0},
+      {"RealOverflowing", TwoBarReplacing("8.0 0.0", "1E400 0.0"), 1,
+       ReadError("F6102", "real value overflows in conversion \"1E400\" in line 5, column 9"), "", 0},
+      {"RealBeyondSinglePrecision", TwoBarReplacing("8.0 0.0", "1E39 0.0"), 1,
+       ReadError("F6104", "value out of REAL*4 range \"1E39\" in line 5, column 9"), "", 0},
+      {"RadixTwice", TwoBarReplacing("2 0 0 1", "16#1#2 0 0 1"), 1,
+       ReadError("F6302", "second # in integer field \"16#1#2\" in line 4, column 1"), "", 0},
+      {"RadixOutOfRange", TwoBarReplacing("2 0 0 1", "37#2 0 0 1"), 1,
+       ReadError("F6303", "radix outside 2 to 36 \"37#2\" in line 4, column 1"), "", 0},
+      {"RepeatCountZero", TwoBarReplacing("2 0 0 1", "2 0*5 1"), 1,
+       ReadError("F6502", "repeat count zero in list-directed input \"0*5\" in line 4, column 3"), "", 0},
+      {"RepeatCountTwice", TwoBarReplacing("2 0 0 1", "2 2*3*1"), 1,
+       ReadError("F6503", "second repeat count for one value \"2*3*1\" in line 4, column 3"), "", 0},
+      {"QuotedCoordinate", TwoBarReplacing("4.0 3.0", "'4.0' 3.0"), 1,
+       ReadError("F6504", kWrongForm + "'4.0'\" in line 4, column 9"), "", 0},
       // A carriage return inside a record separates values; none of the values after it is lost.
       {"CarriageReturnWithoutLineFeed", TwoBarReplacing("0.0 -1000.0", "0.0\r-1000.0"), 0, "", kApexDown, 12},
-      {"CarriageReturnLineEndsOnly", crOnly, 1, kEndOfFile, "  " + kTitle, 0},
+      {"CarriageReturnLineEndsOnly", crOnly, 1, EndOfFileAfter(1), "  " + kTitle, 0},
       {"Utf8Title", TwoBarReplacing("TWO-BAR TRUSS", "STAB \xC3\x84\xC3\x96\xC3\x9C \xE2\x80\x94 \xE6\xA2\x81"), 0, "",
        "  STAB \xC3\x84\xC3\x96\xC3\x9C \xE2\x80\x94 \xE6\xA2\x81: APEX LOAD", 12},
       // The second bar 1E38 long carries nothing: the apex is held by one bar only.

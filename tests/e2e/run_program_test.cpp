@@ -181,7 +181,7 @@ TEST(RunProgramTest, DataFileEndingEarlyKeepsWhatWasWritten) {
   const RunResult run = RunProgram("short.dat\nout.txt\n", {{"short.dat", data}});
   EXPECT_EQ(run.exitCode, 1);
   EXPECT_EQ(run.out, std::string(kDialogue) + "\r\n");
-  EXPECT_EQ(run.err, "\r\nrun-time error F6501: READ(short.dat)\r\n- end of file\r\n");
+  EXPECT_EQ(run.err, "\r\nrun-time error F6501: READ(short.dat)\r\n- end of file after line 4\r\n");
   EXPECT_EQ(run.files.at("out.txt"),
             ReportHead(kTwoBarTitle, 2, 3) + NodeHead() +
                 NodeEcho(1, {1, 1, 1}, {kZero6, kZero6, kZero6, kZero6, kZero6, kZero6}) +
@@ -197,7 +197,7 @@ TEST(RunProgramTest, MemberRecordEndingEarlyKeepsTheMembersBeforeIt) {
                 "3 1 1 1 8.0 0.0 0.0 0.0 0.0 0.0", "1 1 2 200000.0 10.0", "2 2 3 200000.0"});
   const RunResult run = RunProgram("short.dat\nout.txt\n", {{"short.dat", data}});
   EXPECT_EQ(run.exitCode, 1);
-  EXPECT_EQ(run.err, "\r\nrun-time error F6501: READ(short.dat)\r\n- end of file\r\n");
+  EXPECT_EQ(run.err, "\r\nrun-time error F6501: READ(short.dat)\r\n- end of file after line 7\r\n");
   const std::string report = TwoBarModelReport();
   EXPECT_EQ(run.files.at("out.txt"), report.substr(0, report.find(MemberEcho(2, 2, 3, "2.0000E+05", "1.0000E+01"))));
   const std::string plot = TwoBarModelPlot();

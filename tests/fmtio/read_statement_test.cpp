@@ -175,6 +175,9 @@ TEST_F(ReadStatementTest, FormattedFields) {
       {"(I5,I5)", "12,34\n", {I4(), I4()}, "12|34", 0},
       {"(I3)", "-7\n", {I4()}, "-7", 0},
       {"(I3)", "1.5\n", {I4()}, "-1", 6101},
+      {"(I3)", "-00\n", {I4()}, "0", 0},
+      {"(I3)", " - \n", {I4()}, "-1", 6101},
+      {"(I3)", "00-\n", {I4()}, "-1", 6101},
       {"(I11)", "-2147483648\n", {I4()}, "-2147483648", 0},
       {"(I11)", "2147483648\n", {I4()}, "-1", 6100},
       {"(I4)", "128\n", {Target(kInteger1)}, "-1", 6100},
@@ -196,6 +199,8 @@ TEST_F(ReadStatementTest, FormattedFields) {
       {"(-1P,F5.0)", "12\n", {R4()}, "120", 0},
       {"(BZ,F6.2)", "1 5   \n", {R4()}, "1050", 0},
       {"(BZ,E6.1)", "1.5E 2\n", {R4()}, "150", 0},
+      {"(BZ,E6.1)", "1.5E  \n", {R4()}, "1.5", 0},
+      {"(E6.1)", "1.5E  \n", {R4()}, "-1", 6103},
       {"(F5.1)", "1.5x\n", {R4()}, "-1", 6103},
       {"(2F4.1)", " 1.5-2.5\n", {Target(kComplex8)}, "(1.5,-2.5)", 0},
       // A on CHARACTER and on REAL*4 words, with and without w.
@@ -271,6 +276,7 @@ TEST_F(ReadStatementTest, ListDirectedValues) {
       // A slash ends the list.
       {nullptr, "1 2 / 3\n", {I4(), I4(), I4(), I4()}, "1|2|-1|-1", 0},
       {nullptr, "1/\n", {I4(), I4()}, "1|-1", 0},
+      {nullptr, "3*1/\n", {I4(), I4(), I4(), I4(), I4()}, "1|1|1|-1|-1", 0},
       // Character values.
       {nullptr, "'IT''S'\n", {C(6)}, "IT'S  ", 0},
       {nullptr, "\"A\"\"B\"\n", {C(3)}, "A\"B", 0},
@@ -284,6 +290,7 @@ TEST_F(ReadStatementTest, ListDirectedValues) {
       {nullptr, "(1.5)\n", {Target(kComplex8)}, "(-1,-1)", 6506},
       {nullptr, "1.5\n", {Target(kComplex8)}, "(-1,-1)", 6504},
       {nullptr, "(1,2)\n", {I4()}, "-1", 6504},
+      {nullptr, "(1.0 2.0)\n", {R4()}, "-1", 6504},
       {nullptr, "'A'\n", {I4()}, "-1", 6504},
       {nullptr, "'A'\n", {R4()}, "-1", 6504},
       {nullptr, "T F .TRUE. .false. t\n", {L4(), L4(), L4(), L4(), L4()}, "T|F|T|F|T", 0},
@@ -291,6 +298,8 @@ TEST_F(ReadStatementTest, ListDirectedValues) {
       // Integer conversion.
       {nullptr, "1.5\n", {I4()}, "-1", 6101},
       {nullptr, "1E3\n", {I4()}, "-1", 6101},
+      {nullptr, "+\n", {I4()}, "-1", 6101},
+      {nullptr, "-\n", {I4()}, "-1", 6101},
       {nullptr, "16#FF #ff 2#101\n", {I4(), I4(), I4()}, "255|255|5", 0},
       {nullptr, "37#1\n", {I4()}, "-1", 6303},
       {nullptr, "2#102\n", {I4()}, "-1", 6101},
@@ -302,6 +311,16 @@ TEST_F(ReadStatementTest, ListDirectedValues) {
       // Real conversion.
       {nullptr, "1E3\n", {R4()}, "1000", 0},
       {nullptr, "1.5+3\n", {R4()}, "1500", 0},
+      // An exponent needs digits: no typo is read as a number.
+      {nullptr, "1e+ 1\n", {R4(), R4()}, "-1|-1", 6103},
+      {nullptr, "1e\n", {R4()}, "-1", 6103},
+      {nullptr, "2.5D+\n", {R8()}, "-1", 6103},
+      {nullptr, "1.0E\n", {R4()}, "-1", 6103},
+      {nullptr, "E+\n", {R4()}, "-1", 6103},
+      {nullptr, "e\n", {R4()}, "-1", 6103},
+      {nullptr, "-.e\n", {R4()}, "-1", 6103},
+      {nullptr, "1.5+\n", {R4()}, "-1", 6103},
+      {nullptr, "- .\n", {R4(), R4()}, "-0|0", 0},
       {nullptr, "1.5D2\n", {R8()}, "150", 0},
       {nullptr, "1E39\n", {R4()}, "-1", 6104},
       {nullptr, "1E400\n", {R8()}, "-1", 6102},
@@ -428,13 +447,45 @@ TEST_F(ReadStatementTest, LastLineWithoutLineEnd) {
   }
 }
 
-TEST_F(ReadStatementTest, EndOfFileInTheMiddleOfAStatementIsFatal) {
-  OpenData("1 2\r\n");
-  std::vector<Target> values = {I4(), I4(), I4()};
-  Run([&] { Read(9, nullptr, values, 0); });
-  EXPECT_EQ(EndRun(), 1);
-  EXPECT_EQ(Joined(values), "1|2|-1");
-  EXPECT_EQ(streams_.err, std::string("\r\nrun-time error F6501: READ(DATA.TXT)\r\n- ") + runtime::ErrorMessage(6501) + "\r\n");
+// A fatal READ error on a file names where the read stood: the line and column where the faulty
+// value or field begins and its text as typed, or the line the file ends after.
+TEST_F(ReadStatementTest, FileErrorsNameWhereTheReadStood) {
+  struct Case {
+    const char* format;
+    std::string input;
+    std::vector<Target> targets;
+    const char* number;
+    std::string message;  // after "- "
+  };
+  std::vector<Case> cases = {
+      {nullptr, "1 2\r\n", {I4(), I4(), I4()}, "F6501", "end of file after line 1"},
+      {nullptr, "1 2\n 3 4.O\n", {I4(), I4(), I4(), R4()}, "F6103", "invalid real value \"4.O\" in line 2, column 4"},
+      {nullptr, "1\n2*1.5,7\n", {I4(), R4(), I4()}, "F6101",
+       "invalid character in integer field \"2*1.5\" in line 2, column 1"},
+      {nullptr, " 2*3*1\n", {I4()}, "F6503", "second repeat count for one value \"2*3*1\" in line 1, column 2"},
+      {nullptr, "(1.0 2.0)\n", {R4()}, "F6504",
+       "list-directed value of the wrong form for the item \"(1.0 2.0)\" in line 1, column 1"},
+      // A constant that ran over a record end is named by where it began.
+      {nullptr, "5 'AB\nC'\n", {I4(), I4()}, "F6504",
+       "list-directed value of the wrong form for the item in line 1, column 3"},
+      {nullptr, "7 " + std::string(30, 'x') + "\n", {I4(), I4()}, "F6101",
+       "invalid character in integer field \"" + std::string(20, 'x') + "\"... in line 1, column 3"},
+      {nullptr, "\x01\xff\n", {I4()}, "F6101",
+       "invalid character in integer field \"\\x01\\xFF\" in line 1, column 1"},
+      {"(2X,I3)", "ab1x5\n", {I4()}, "F6101", "invalid character in integer field \"1x5\" in line 1, column 3"},
+      {"(I1,I5)", "1 2x,9\n", {I4(), I4()}, "F6101", "invalid character in integer field \" 2x\" in line 1, column 2"},
+      {"(/,I1,' ',I1)", "\n12\n", {I4(), I4()}, "F6509",
+       "literal edit descriptor in a READ format in line 2, column 2"},
+      {"(I1)", "5\n", {R4()}, "F6206", "D, E, F or G edit descriptor expected for real item in line 1, column 1"},
+  };
+  for (Case& c : cases) {
+    StartRun("");
+    OpenData(c.input);
+    Run([&] { Read(9, c.format, c.targets, 0); });
+    EXPECT_EQ(EndRun(), 1);
+    const std::string head = std::string("\r\nrun-time error ") + c.number + ": READ(DATA.TXT)\r\n- ";
+    EXPECT_EQ(streams_.err, head + c.message + "\r\n") << Shown(c.input);
+  }
 }
 
 TEST_F(ReadStatementTest, UnitDefaultsForPadAndBlank) {
