@@ -25,7 +25,7 @@ void GatherNodes(const PlotFile& file, Scene& scene) {
     } else {
       scene.notes.push_back(name + ": a coordinate is not representable; the node is not drawn");
     }
-    for (int j = 0; j < 3; ++j) {
+    for (std::size_t j = 0; j < 3; ++j) {
       if (!node.IFIX[j]) {
         scene.notes.push_back(name + ": the " + std::string(1, kAxisNames[j]) +
                               " fixity code is not representable (not 1, so the direction is free)");
@@ -68,7 +68,7 @@ void GatherMembers(const PlotFile& file, Scene& scene) {
         scene.notes.push_back(name + ": end node " + std::to_string(end) + " is not in the file; the member is "
                               "not drawn");
         drawable = false;
-      } else if (!scene.nodes[end - 1].placed) {
+      } else if (!scene.nodes[static_cast<std::size_t>(end - 1)].placed) {
         drawable = false;
       }
     }
@@ -98,7 +98,7 @@ void ApplyScale(const PictureOptions& options, Scene& scene) {
   bool finite = true;
   for (NodeShape& node : scene.nodes) {
     if (!node.moved) continue;
-    for (int j = 0; j < 3; ++j) {
+    for (std::size_t j = 0; j < 3; ++j) {
       node.deformed[j] = node.at[j] + scene.scale * node.deformed[j];
       finite = finite && std::isfinite(node.deformed[j]);
     }

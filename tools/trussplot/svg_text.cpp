@@ -48,7 +48,7 @@ std::size_t Utf8Length(std::string_view text, std::size_t i) {
 }  // namespace
 
 std::string Number(double value, int precision) {
-  if (value == 0.0) value = 0.0;  // no "-0"
+  if (value == 0.0 && std::signbit(value)) value = 0.0;  // no "-0"
   char buffer[64];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, precision);
   return std::string(buffer, result.ptr);

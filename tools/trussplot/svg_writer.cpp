@@ -145,10 +145,10 @@ void DrawSupports(const PlotFile& file, const Scene& scene, const Placement& pla
   for (std::size_t i = 0; i < file.nodes.size(); ++i) {
     const NodeShape& node = scene.nodes[i];
     if (!node.placed) continue;
-    for (int j = 0; j < 3; ++j) {
+    for (std::size_t j = 0; j < 3; ++j) {
       // A plane model drawn in its plane is held along the line of sight at every node; those
       // fixities carry nothing and are not supports.
-      if (file.nodes[i].IFIX[j] != 1 || (scene.inModelPlane && NormalAxis(scene.view) == j)) continue;
+      if (file.nodes[i].IFIX[j] != 1 || (scene.inModelPlane && NormalAxis(scene.view) == static_cast<int>(j))) continue;
       Vec3 axis{0.0, 0.0, 0.0};
       axis[j] = 1.0;
       const Screen d = placement.Direction(axis);
@@ -337,7 +337,7 @@ void DrawNodeNumbers(const PlotFile& file, const Scene& scene, SvgBuilder& svg) 
 void DrawAxes(const Placement& placement, SvgBuilder& svg) {
   const Screen origin{kPlotLeft + 24.0, placement.top() + placement.plotHeight() - 24.0};
   svg.Raw("<g class=\"axes\" font-size=\"11\" fill=\"#444444\">\n");
-  for (int j = 0; j < 3; ++j) {
+  for (std::size_t j = 0; j < 3; ++j) {
     Vec3 axis{0.0, 0.0, 0.0};
     axis[j] = 1.0;
     const Screen d = placement.Direction(axis);
@@ -459,7 +459,7 @@ std::string StressColour(double stress, double range) {
   const double w = std::fabs(t);
   static const char kHex[] = "0123456789abcdef";
   std::string colour = "#";
-  for (int k = 0; k < 3; ++k) {
+  for (std::size_t k = 0; k < 3; ++k) {
     const int c = static_cast<int>(std::lround(kZeroRgb[k] + (end[k] - kZeroRgb[k]) * w));
     colour += kHex[c / 16];
     colour += kHex[c % 16];
