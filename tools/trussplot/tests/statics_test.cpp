@@ -88,7 +88,7 @@ TEST(SummaryTest, GivesWhatTheFileHoldsAndNamesWhatIsMissing) {
     std::vector<std::string> lines;  // each a whole line of the text
   } cases[] = {
       {WriteSummary(twoBar),
-       {"     1  x                  666.66", "     3  y                     500",
+       {"TWO-BAR TRUSS: APEX LOAD OF 1000 DOWN, BARS 5 LONG AT 3-4-5 SLOPE", "     1  x                  666.66", "     3  y                     500",
         "  The model lies in a plane: its z reactions are all zero and not listed.",
         "  y                   -1000              1000          -0.004",
         "       2  2-3               5        833.33 C       -83.333",

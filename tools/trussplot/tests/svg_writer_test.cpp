@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <array>
 #include <map>
 #include <sstream>
 #include <string>
