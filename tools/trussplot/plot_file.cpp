@@ -152,7 +152,9 @@ Values ParseRecord(const RecordLayout& record, std::string_view text, int line) 
                               std::string(record.name) + " record has " + std::to_string(record.length) +
                               " columns");
     }
-    values[i] = ParseField(trimmed.substr(static_cast<std::size_t>(field.first - 1), static_cast<std::size_t>(field.width)), line, record, field);
+    const std::string_view text =
+        trimmed.substr(static_cast<std::size_t>(field.first - 1), static_cast<std::size_t>(field.width));
+    values[i] = ParseField(text, line, record, field);
     column = last + 1;
   }
   if (length > record.length) {

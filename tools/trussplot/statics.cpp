@@ -22,7 +22,8 @@ MemberResult ReadMember(const PlotFile& file, const PlotMember& member) {
   if (a && b) {
     const Vec3 d{(*b)[0] - (*a)[0], (*b)[1] - (*a)[1], (*b)[2] - (*a)[2]};
     result.length = Length(d);
-    if (*result.length > 0.0) result.direction = Vec3{d[0] / *result.length, d[1] / *result.length, d[2] / *result.length};
+    const double L = *result.length;
+    if (L > 0.0) result.direction = Vec3{d[0] / L, d[1] / L, d[2] / L};
   }
   if (member.hasStress && member.stress) {
     result.stress = member.stress;

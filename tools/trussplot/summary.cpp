@@ -94,11 +94,15 @@ void TextMembers(const Content& c, std::string& out) {
   out += "\nMembers (force: T tension, C compression, 0 zero force)\n";
   out += "  member  nodes        length           force        stress\n";
   for (const MemberResult& m : s.members) {
-    const std::string force = m.force ? (IsZeroForce(*m.stress, s.largestStress) ? "0  "
-                                         : Value(std::fabs(*m.force), kDigits) + " " + std::string(Kind(m, s.largestStress)))
-                                      : "-  ";
-    out += Right(std::to_string(m.K), 8) + "  " + Nodes(m) + std::string(8 - std::min<std::size_t>(Nodes(m).size(), 7), ' ') +
-           Right(Figure(m.length), 11) + Right(force, 16) + Right(Figure(m.stress), 14) + "\n";
+    std::string force = "-  ";
+    if (m.force) {
+      const std::string_view kind = Kind(m, s.largestStress);
+      force = kind == "0" ? "0  " : Value(std::fabs(*m.force), kDigits) + " " + std::string(kind);
+    }
+    std::string nodes = Nodes(m);
+    nodes.resize(std::max<std::size_t>(nodes.size() + 1, 8), ' ');
+    out += Right(std::to_string(m.K), 8) + "  " + nodes + Right(Figure(m.length), 11) + Right(force, 16) +
+           Right(Figure(m.stress), 14) + "\n";
   }
 }
 
@@ -106,8 +110,8 @@ void TextExtremes(const Content& c, std::string& out) {
   const Statics& s = c.statics;
   out += "\n";
   if (s.displacementNode != 0) {
-    out += "Largest displacement: " + Value(s.largestDisplacement, 4) + " at node " + std::to_string(s.displacementNode) +
-           ", direction " + kAxisNames[s.displacementAxis] + "\n";
+    out += "Largest displacement: " + Value(s.largestDisplacement, 4) + " at node " +
+           std::to_string(s.displacementNode) + ", direction " + kAxisNames[s.displacementAxis] + "\n";
   } else if (s.displacementsKnown) {
     out += "Largest displacement: no node moves\n";
   }

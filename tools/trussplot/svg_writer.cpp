@@ -286,6 +286,15 @@ Box NodeNumberBox(Screen p, int K) {
   return {p.x + 4.0, p.y - 15.0, p.x + 6.0 + TextWidth(std::to_string(K), 11.0, false), p.y - 2.0};
 }
 
+// A member number in its box, on a nearly opaque white ground so that it reads over the lines.
+void MemberNumber(const Box& box, std::string_view number, std::string_view cls, SvgBuilder& svg) {
+  svg.Raw("<rect x=\"" + Coord(box.left) + "\" y=\"" + Coord(box.top) + "\" width=\"" + Coord(box.right - box.left) +
+          "\" height=\"" + Coord(box.bottom - box.top) + "\" fill=\"#ffffff\" fill-opacity=\"0.85\" stroke=\"" +
+          std::string(kMemberNumberColour) + "\" stroke-width=\"0.6\"/>");
+  svg.Label({(box.left + box.right) / 2.0, box.top + 9.7}, number, 9.0,
+            "text-anchor=\"middle\" fill=\"" + std::string(kMemberNumberColour) + "\"", cls);
+}
+
 // Member numbers in small boxes along the members, apart from the node numbers beside the nodes.
 // A number goes to the midpoint unless that box is taken by a label placed before; then to the
 // first free of a few places further along the member.
@@ -295,7 +304,7 @@ void DrawMemberNumbers(const PlotFile& file, const Scene& scene, SvgBuilder& svg
   for (std::size_t i = 0; i < file.nodes.size(); ++i) {
     if (scene.nodes[i].placed) taken.push_back(NodeNumberBox(scene.nodes[i].screen, file.nodes[i].K));
   }
-  svg.Raw("<g class=\"member-numbers\" fill=\"" + std::string(kMemberNumberColour) + "\">\n");
+  svg.Raw("<g class=\"member-numbers\">\n");
   for (const MemberShape& m : scene.members) {
     const Screen a = scene.nodes[m.end1].screen;
     const Screen b = scene.nodes[m.end2].screen;
@@ -314,10 +323,7 @@ void DrawMemberNumbers(const PlotFile& file, const Scene& scene, SvgBuilder& svg
       }
     }
     taken.push_back(box);
-    svg.Raw("<rect x=\"" + Coord(box.left) + "\" y=\"" + Coord(box.top) + "\" width=\"" + Coord(width) +
-            "\" height=\"12\" fill=\"#ffffff\" fill-opacity=\"0.85\" stroke=\"" + std::string(kMemberNumberColour) +
-            "\" stroke-width=\"0.6\"/>");
-    svg.Label({(box.left + box.right) / 2.0, box.top + 9.7}, number, 9.0, "text-anchor=\"middle\"", "member-number");
+    MemberNumber(box, number, "member-number", svg);
   }
   svg.Raw("</g>\n");
 }
@@ -418,9 +424,7 @@ double DrawLegend(const Scene& scene, double top, SvgBuilder& svg) {
   svg.Label({x + 8.0, y + 4.0}, "7", 11.0);
   svg.Label({x + 44.0, y + 4.0}, "node number", 12.0);
   y += 20.0;
-  svg.Raw("<rect x=\"" + Coord(x + 3.0) + "\" y=\"" + Coord(y - 6.5) + "\" width=\"14\" height=\"12\" fill=\"none\" stroke=\"" +
-          std::string(kMemberNumberColour) + "\" stroke-width=\"0.6\"/>");
-  svg.Label({x + 10.0, y + 3.2}, "4", 9.0, "text-anchor=\"middle\" fill=\"" + std::string(kMemberNumberColour) + "\"");
+  MemberNumber({x + 3.0, y - 6.5, x + 17.0, y + 5.5}, "4", {}, svg);
   svg.Label({x + 44.0, y + 4.0}, "member number", 12.0);
   y += 12.0;
   svg.Raw("</g>\n");

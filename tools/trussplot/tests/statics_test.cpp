@@ -58,7 +58,9 @@ TEST(StaticsTest, EveryExampleIsInEquilibrium) {
 TEST(StaticsTest, PlaneModelsAreSeenInTheirPlane) {
   const auto plane = [](std::vector<Vec3> points) {
     PlotFile file;
-    for (const Vec3& p : points) file.nodes.push_back({.coordinate = {p[0], p[1], p[2]}});
+    for (const Vec3& p : points) {
+      file.nodes.emplace_back().coordinate = {p[0], p[1], p[2]};
+    }
     return CommonPlane(file);
   };
   EXPECT_EQ(plane({{0, 0, 1}, {4, 3, 1}, {8, 0, 1}}), View::kXY);
@@ -88,7 +90,8 @@ TEST(SummaryTest, GivesWhatTheFileHoldsAndNamesWhatIsMissing) {
     std::vector<std::string> lines;  // each a whole line of the text
   } cases[] = {
       {WriteSummary(twoBar),
-       {"TWO-BAR TRUSS: APEX LOAD OF 1000 DOWN, BARS 5 LONG AT 3-4-5 SLOPE", "     1  x                  666.66", "     3  y                     500",
+       {"TWO-BAR TRUSS: APEX LOAD OF 1000 DOWN, BARS 5 LONG AT 3-4-5 SLOPE", "     1  x                  666.66",
+        "     3  y                     500",
         "  The model lies in a plane: its z reactions are all zero and not listed.",
         "  y                   -1000              1000          -0.004",
         "       2  2-3               5        833.33 C       -83.333",
@@ -104,7 +107,8 @@ TEST(SummaryTest, GivesWhatTheFileHoldsAndNamesWhatIsMissing) {
        {"    {\"member\": 2, \"nodes\": [2, 3], \"length\": 5, \"force\": -833.3299999999999, \"kind\": \"C\", "
         "\"stress\": -83.333}",
         "  \"reactionsNotListed\": \"z\","}},
-      {WriteSummaryJson(golden::FirstRecords("two_bar", 7)), {"  \"reactions\": null,", "  \"largestDisplacement\": null,"}},
+      {WriteSummaryJson(golden::FirstRecords("two_bar", 7)),
+       {"  \"reactions\": null,", "  \"largestDisplacement\": null,"}},
   };
   for (const auto& c : cases) {
     for (const std::string& line : c.lines) {
