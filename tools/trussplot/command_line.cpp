@@ -3,10 +3,12 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <ostream>
 
 #include "tools/trussplot/plot_file.h"
+#include "tools/trussplot/summary.h"
 
 namespace trussplot {
 
@@ -14,13 +16,19 @@ namespace {
 
 constexpr std::string_view kUsage =
     "Usage: trussplot [--view iso|xy|xz|yz] [--scale FACTOR] [--out FILE] [TRUSS.GRP]\n"
+    "       trussplot --summary [--json] [--out FILE] [TRUSS.GRP]\n"
     "Draws the plot file of a truss run as an SVG picture: the undeformed model in grey, the\n"
-    "deformed shape coloured by member stress, supports, loads and node numbers.\n"
+    "deformed shape coloured by member stress, supports and reactions, loads, node and member\n"
+    "numbers. With --summary, prints the reactions, equilibrium and member forces instead.\n"
     "\n"
-    "  --view V        the direction of view: iso (default), xy (plan), xz or yz (elevations)\n"
+    "  --view V        the direction of view: iso, xy (plan), xz or yz (elevations); default:\n"
+    "                  the plane of a plane truss, else iso\n"
     "  --scale FACTOR  magnify the displacements FACTOR times (default: the largest is drawn\n"
     "                  a tenth of the structure's size)\n"
-    "  --out FILE      write the picture to FILE (default: standard output)\n"
+    "  --summary       print a plain-text summary: reactions, equilibrium, member forces, the\n"
+    "                  largest displacement and stresses; draw nothing\n"
+    "  --json          the summary as JSON\n"
+    "  --out FILE      write the picture or summary to FILE (default: standard output)\n"
     "  --help          print this text\n"
     "\n"
     "The plot file defaults to TRUSS.GRP in the current folder. Exit codes: 0 done, 1 a file\n"
@@ -56,6 +64,18 @@ std::optional<std::string> ReadFile(const std::string& name, bool& tooLarge) {
   return text;
 }
 
+// Why a plot file cannot be read. A missing one is the common case: truss has not been run in
+// that folder yet.
+std::string ReadFailure(const std::string& name, bool tooLarge) {
+  if (tooLarge) return "too large to be a plot file";
+  std::error_code error;
+  if (std::filesystem::exists(name, error) || error) return "cannot read the file";
+  const std::string folder = std::filesystem::path(name).parent_path().string();
+  return "the file does not exist; a run of truss in " +
+         (folder.empty() ? std::string("the current folder") : "the folder " + folder) +
+         " writes it (a plot file is always named TRUSS.GRP)";
+}
+
 bool WriteFile(const std::string& name, const std::string& text) {
   std::ofstream out(name, std::ios::binary | std::ios::trunc);
   out.write(text.data(), static_cast<std::streamsize>(text.size()));
@@ -80,6 +100,11 @@ CommandLine ParseCommandLine(std::span<const std::string> arguments) {
       }
       if (argument == "--help" || argument == "-h") {
         line.help = true;
+        continue;
+      }
+      if (argument == "--summary" || argument == "--json") {
+        line.summary = true;
+        line.json = line.json || argument == "--json";
         continue;
       }
       std::string_view name = argument;
@@ -131,13 +156,13 @@ int RunTrussPlot(std::span<const std::string> arguments, std::ostream& standardO
   bool tooLarge = false;
   const std::optional<std::string> text = ReadFile(line.input, tooLarge);
   if (!text) {
-    errors << "trussplot: " << line.input
-           << (tooLarge ? ": too large to be a plot file\n" : ": cannot read the file\n");
+    errors << "trussplot: " << line.input << ": " << ReadFailure(line.input, tooLarge) << "\n";
     return tooLarge ? kExitBadInput : kExitIoFailure;
   }
   std::string picture;
   try {
-    picture = WriteSvg(ParsePlotFile(*text), line.picture);
+    const PlotFile file = ParsePlotFile(*text);
+    picture = !line.summary ? WriteSvg(file, line.picture) : line.json ? WriteSummaryJson(file) : WriteSummary(file);
   } catch (const PlotFileError& error) {
     errors << "trussplot: " << line.input << ": " << error.what() << "\n";
     return kExitBadInput;
@@ -146,13 +171,13 @@ int RunTrussPlot(std::span<const std::string> arguments, std::ostream& standardO
     standardOutput << picture;
     standardOutput.flush();
     if (!standardOutput) {
-      errors << "trussplot: cannot write the picture to standard output\n";
+      errors << "trussplot: cannot write to standard output\n";
       return kExitIoFailure;
     }
     return kExitSuccess;
   }
   if (!WriteFile(*line.output, picture)) {
-    errors << "trussplot: " << *line.output << ": cannot write the picture\n";
+    errors << "trussplot: " << *line.output << ": cannot write the file\n";
     return kExitIoFailure;
   }
   return kExitSuccess;

@@ -23,6 +23,8 @@ struct CommandLine {
   std::string input = "TRUSS.GRP";        // the plot file to read
   std::optional<std::string> output;      // the SVG file to write; empty: standard output
   bool help = false;                      // --help: print the usage and stop
+  bool summary = false;                   // --summary: print the summary instead of drawing
+  bool json = false;                      // --json: the summary as JSON
 };
 
 // A command line that cannot be followed; what() says why in one sentence.
@@ -38,8 +40,8 @@ CommandLine ParseCommandLine(std::span<const std::string> arguments);
 // The text printed by --help.
 std::string_view UsageText();
 
-// The whole command: reads the plot file, builds the picture in memory and only then writes it,
-// so a failed run leaves no output file. Messages go to `errors`; returns the exit code.
+// The whole command: reads the plot file, builds the picture (or the summary) in memory and only
+// then writes it, so a failed run leaves no output file. Messages go to `errors`; returns the exit code.
 int RunTrussPlot(std::span<const std::string> arguments, std::ostream& standardOutput, std::ostream& errors);
 
 }  // namespace trussplot

@@ -139,7 +139,7 @@ Values ParseRecord(const RecordLayout& record, std::string_view text, int line) 
   for (std::size_t i = 0; i < record.fields.size(); ++i) {
     const FieldLayout& field = record.fields[i];
     for (; column < field.first; ++column) {
-      if (column <= length && trimmed[column - 1] != ' ') {
+      if (column <= length && trimmed[static_cast<std::size_t>(column - 1)] != ' ') {
         throw PlotFileError(line, column,
                             "column " + std::to_string(column) + " of a " + std::string(record.name) +
                                 " record must be blank");
@@ -152,7 +152,9 @@ Values ParseRecord(const RecordLayout& record, std::string_view text, int line) 
                               std::string(record.name) + " record has " + std::to_string(record.length) +
                               " columns");
     }
-    values[i] = ParseField(trimmed.substr(field.first - 1, field.width), line, record, field);
+    const std::string_view text =
+        trimmed.substr(static_cast<std::size_t>(field.first - 1), static_cast<std::size_t>(field.width));
+    values[i] = ParseField(text, line, record, field);
     column = last + 1;
   }
   if (length > record.length) {
@@ -290,7 +292,7 @@ class SectionReader {
     const Values v = ParseRecord(kNode, text, line);
     PlotNode node;
     node.K = CheckRecordNumber(v[0], static_cast<int>(file_.nodes.size()) + 1, line, kNode);
-    for (int j = 0; j < 3; ++j) {
+    for (std::size_t j = 0; j < 3; ++j) {
       node.IFIX[j] = AsInteger(v[1 + j]);
       node.coordinate[j] = v[4 + j];
       node.load[j] = v[7 + j];
@@ -390,9 +392,11 @@ bool IsAnalysedMember(const PlotFile& file, std::size_t index) {
 
 std::string DescribeEnd(const PlotFile& file) {
   const std::size_t withDisplacement =
-      std::count_if(file.nodes.begin(), file.nodes.end(), [](const PlotNode& n) { return n.hasDisplacement; });
+      static_cast<std::size_t>(std::count_if(file.nodes.begin(), file.nodes.end(),
+                                             [](const PlotNode& n) { return n.hasDisplacement; }));
   const std::size_t withStress =
-      std::count_if(file.members.begin(), file.members.end(), [](const PlotMember& m) { return m.hasStress; });
+      static_cast<std::size_t>(std::count_if(file.members.begin(), file.members.end(),
+                                             [](const PlotMember& m) { return m.hasStress; }));
   switch (file.end) {
     case FileEnd::kAfterTitle:
       return "The file ends after its title: the run stopped before the counts were written.";

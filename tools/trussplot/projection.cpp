@@ -65,7 +65,7 @@ double TowardViewer(View view, const Vec3& d) { return Dot(d, Frame(view).toward
 
 double StructureSize(std::span<const Vec3> points) {
   double size = 0.0;
-  for (int axis = 0; axis < 3; ++axis) {
+  for (std::size_t axis = 0; axis < 3; ++axis) {
     double low = std::numeric_limits<double>::infinity();
     double high = -low;
     for (const Vec3& p : points) {

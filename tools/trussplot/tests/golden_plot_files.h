@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "tools/trussplot/plot_file.h"
+
 namespace trussplot::golden {
 
 // The examples of examples/*.dat, smallest first.
@@ -22,10 +24,8 @@ inline std::string ReadBytes(const std::filesystem::path& path) {
   return bytes.str();
 }
 
-// The whole plot file of an example, as the program wrote it.
 inline std::string Text(std::string_view example) {
-  return ReadBytes(std::filesystem::path(TRUSS_SOURCE_DIR) / "tests/e2e/golden" /
-                   (std::string(example) + ".grp"));
+  return ReadBytes(std::filesystem::path(TRUSS_SOURCE_DIR) / "tests/e2e/golden" / (std::string(example) + ".grp"));
 }
 
 // The records of an example's plot file, without their CR LF line ends.
@@ -42,11 +42,23 @@ inline std::vector<std::string> Lines(std::string_view example) {
 // Records joined into a file, each ended by `end`.
 inline std::string Join(const std::vector<std::string>& lines, std::string_view end = "\r\n") {
   std::string text;
-  for (const std::string& line : lines) {
-    text += line;
-    text += end;
-  }
+  for (const std::string& line : lines) text.append(line).append(end);
   return text;
+}
+
+// The first `count` records of an example: the file of a run that stopped early.
+inline PlotFile FirstRecords(std::string_view example, std::size_t count) {
+  std::vector<std::string> lines = Lines(example);
+  lines.resize(count);
+  return ParsePlotFile(Join(lines));
+}
+
+// An example's file with record `index` (0-based) replaced.
+inline std::string WithRecord(std::string_view example, std::size_t index, const std::string& record) {
+  std::vector<std::string> lines = Lines(example);
+  lines.resize(std::max(lines.size(), index + 1));
+  lines[index] = record;
+  return Join(lines);
 }
 
 }  // namespace trussplot::golden
