@@ -63,7 +63,7 @@ int GatherNumericField(const char* record, int available, int w, bool blankZero,
   field.keptLength = 0;
   field.consumed = 0;
   bool anyKept = false;
-  bool anyDigit = false;
+  bool anySignificant = false;  // a digit of any radix: the zeros after it are not leading
   bool afterExponentLetter = false;
   const int limit = w < available ? w : available;
   for (int i = 0; i < limit; ++i) {
@@ -78,11 +78,11 @@ int GatherNumericField(const char* record, int available, int w, bool blankZero,
       if (!blankZero || !anyKept || afterExponentLetter) continue;
       c = '0';
     }
-    if (integerField && c == '0' && !anyDigit) continue;  // leading zeros say nothing
+    if (integerField && c == '0' && !anySignificant) continue;  // leading zeros say nothing
     if (field.keptLength < kMaxKept) field.kept[field.keptLength] = c;
     ++field.keptLength;
     anyKept = true;
-    anyDigit = anyDigit || IsDigit(c);
+    anySignificant = anySignificant || DigitValue(c) < 36;
     afterExponentLetter = c == 'E' || c == 'e';
   }
   return 0;

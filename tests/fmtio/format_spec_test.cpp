@@ -223,6 +223,7 @@ TEST(FormatCursorTest, WalksFormatsAgainstItems) {
       {"(I5,E15)", 2, "I5 E6987"},
       {"(I5,E15)", 1, "I5 E6987"},
       {"(I5,'AB)", 1, "I5 E6988"},
+      {"(I5,'AB'", 1, "I5 E6988"},
       // A tail that would end records forever without consuming an item: the item finds none.
       {"(5X)", 1, "TR5 !"},
       {"(3HABC)", 1, "'ABC' !"},

@@ -293,6 +293,9 @@ TEST_F(WriteStatementTest, ErrorsComeAfterWhatPrecedesThem) {
       {"(I1,,I1)", {1, 2}, 6989, "1"},
       {"(I1,'AB)", {1}, 6988, "1"},
       {"(I1", {1}, 6988, "1"},
+      // A literal closed by the last character is itself the error: nothing of it is written.
+      {"('AB'", {}, 6988, ""},
+      {"(I5,'ABC'", {1}, 6988, "    1"},
       {"I1", {1}, 6981, ""},
       {"(I1,T0)", {1}, 6982, "1"},
       {"(I1,-2X)", {1}, 6982, "1"},
