@@ -547,6 +547,7 @@ void WriteStderr(const char* bytes, std::size_t count) {
 }  // namespace
 
 void Start(int argc, char** argv) {
+  platform::PrepareProcess();
   // A run starts with no unit connected; handles an earlier run in this process left open go.
   for (Slot& slot : slots) {
     if (slot.unit && !slot.unit->console) platform::CloseHandle(slot.unit->handle);
@@ -563,7 +564,6 @@ void Start(int argc, char** argv) {
     ResetConsoleRecord(consoleOutSeparate, platform::kStdout);
     consoleOut = &consoleOutSeparate;
   }
-  platform::PrepareProcess();
   runtime::SetHooks({WriteStdout, WriteStderr, EndConsoleLine, CloseAllUnits});
   runtime::Start(argc, argv);
 }

@@ -122,6 +122,8 @@ int OpenFile(const std::string& name, OpenMode mode, Action action) {
       }
       return handle;
     }
+    // A read-only try that finds no file leaves the refusal of the try before it standing.
+    if (flags != create && errno == ENOENT && error != 0) continue;
     error = errno;
     if (error != EACCES && error != EISDIR && error != EROFS && error != EPERM) break;
   }
