@@ -388,10 +388,10 @@ TEST_F(IoUnitTest, EveryEndWritesTheUnitsOut) {
        std::string("\r\nrun-time error F6423: WRITE(CON)\r\n- ") + runtime::ErrorMessage(6423) + "\r\n"},
       {"exit without the closing", [] {}, [] {}, false, 0, ""},
   };
-#if defined(__SANITIZE_ADDRESS__)
-  GTEST_SKIP() << "the address sanitizer does not run under an address-space limit";
-#endif
   for (const Case& c : cases) {
+#if defined(__SANITIZE_ADDRESS__)
+    if (c.err == noMemory) continue;  // the address sanitizer does not run under an address-space limit
+#endif
     WriteFile("DATA.DAT", "USER DATA\r\n");
     const ChildResult child = InChild([&](int) {
       c.before();
