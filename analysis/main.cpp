@@ -12,6 +12,10 @@ int main(int argc, char** argv) {
       analysis::RunTruss();
     } catch (const runtime::RunTimeError& error) {
       runtime::Fatal(error);  // an error no statement claimed still ends the run as fatal
+    } catch (const std::bad_alloc&) {
+      runtime::RunTimeError error;
+      error.number = 6700;
+      runtime::Fatal(error);
     }
   } catch (const runtime::RunEnded& end) {
     exitCode = end.exitCode;

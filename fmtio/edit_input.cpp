@@ -110,8 +110,8 @@ int GatherNumericField(const char* record, int available, int w, bool blankZero,
   field.keptLength = 0;
   field.consumed = 0;
   bool anyKept = false;
-  bool anyDigit = false;
-  bool zeroDropped = false;  // leading zeros of an integer field were dropped
+  bool anySignificant = false;  // a digit of any radix: the zeros after it are not leading
+  bool zeroDropped = false;     // leading zeros of an integer field were dropped
   bool afterExponentLetter = false;
   const int limit = w < available ? w : available;
   const auto keep = [&field](char c) {
@@ -133,7 +133,7 @@ int GatherNumericField(const char* record, int available, int w, bool blankZero,
       }
       c = '0';
     }
-    if (integerField && c == '0' && !anyDigit) {  // leading zeros say nothing ...
+    if (integerField && c == '0' && !anySignificant) {  // leading zeros say nothing ...
       zeroDropped = true;
       continue;
     }
@@ -143,7 +143,7 @@ int GatherNumericField(const char* record, int available, int w, bool blankZero,
     zeroDropped = false;
     keep(c);
     anyKept = true;
-    anyDigit = anyDigit || IsDigit(c);
+    anySignificant = anySignificant || DigitValue(c) < 36;
     afterExponentLetter = c == 'E' || c == 'e';
   }
   if (zeroDropped) keep('0');

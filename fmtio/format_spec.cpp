@@ -392,6 +392,8 @@ class Compiler {
           ++at;
           continue;
         }
+        // A literal closed by the last character leaves no room for the final parenthesis.
+        if (at >= scan_.length()) throw CompileError{6988};
         break;
       }
       chars += c;

@@ -19,6 +19,8 @@ constexpr int kMaxNameLength = 260;
 constexpr int kMaxBlockSize = 2147483136;
 // A console record has no length limit of its own; this bound only keeps column arithmetic exact.
 constexpr int kMaxTerminalRecord = 1 << 30;
+// The longest record a file may hand to a READ; a longer one (such as an endless device) is 6601.
+constexpr std::size_t kMaxFileRecord = std::size_t{4} << 20;
 
 struct Slot {
   int number = 0;
@@ -107,6 +109,9 @@ const DeviceEntry* FindDevice(const std::string& name) {
 }
 
 // ---- The unit table ---------------------------------------------------------------------------
+
+// Units 0, 5 and 6 are connected to the console until an OPEN connects them elsewhere.
+bool Preconnected(int number) { return number == 0 || number == 5 || number == 6; }
 
 Slot* FindSlot(int number) {
   for (Slot& slot : slots) {
@@ -249,7 +254,7 @@ std::unique_ptr<IoUnit> NewUnit(int number, int bufferSize) {
   auto unit = std::make_unique<IoUnit>();
   unit->number = number;
   unit->bufferSize = bufferSize;
-  unit->buffer = std::make_unique<char[]>(static_cast<std::size_t>(bufferSize));
+  unit->buffer = std::make_unique_for_overwrite<char[]>(static_cast<std::size_t>(bufferSize));
   return unit;
 }
 
@@ -265,9 +270,10 @@ void ResetConsoleRecord(IoUnit& unit, int handle) {
   unit.buffer = std::make_unique<char[]>(kConsoleBufferSize);
 }
 
-// Reads one line into unit.line. Console lines must fit the console buffer with their line end
-// (`limit` bytes, else 6407) unless `cutLongLines`, when the rest of a long line is skipped.
-void ReadLine(IoUnit& unit, std::size_t limit, bool cutLongLines) {
+// Reads one line of at most `limit` bytes before its line feed into unit.line. A longer line is
+// error `tooLongError`, raised at once on a file and after the rest of the line on a stream; with
+// `tooLongError` 0 the rest of a long line is skipped.
+void ReadLine(IoUnit& unit, std::size_t limit, int tooLongError) {
   unit.line.clear();
   unit.haveLine = false;
   bool tooLong = false;
@@ -299,12 +305,15 @@ void ReadLine(IoUnit& unit, std::size_t limit, bool cutLongLines) {
     const char* end = static_cast<const char*>(std::memchr(begin, '\n', available));
     const std::size_t n = end ? static_cast<std::size_t>(end - begin) : available;
     const std::size_t room = limit > unit.line.size() ? limit - unit.line.size() : 0;
-    if (n > room) tooLong = true;
+    if (n > room) {
+      tooLong = true;
+      if (!unit.stream && tooLongError != 0) runtime::Raise(tooLongError);
+    }
     unit.line.append(begin, std::min(n, room));
     unit.readPosition += static_cast<int>(n) + (end ? 1 : 0);
     if (end) break;
   }
-  if (tooLong && !cutLongLines) runtime::Raise(6407);
+  if (tooLong && tooLongError != 0) runtime::Raise(tooLongError);
 }
 
 // Completes a blank file name: the next command-line argument, else the question on the console,
@@ -324,7 +333,7 @@ std::string AskFileName(int number) {
     consoleOut->outputPending = true;
     consoleOut->prompt = true;
     PrepareInput(consoleIn);
-    ReadLine(consoleIn, kMaxNameLength, true);
+    ReadLine(consoleIn, kMaxNameLength, 0);
     std::string reply;
     for (char c : consoleIn.line) {
       if (c != '\r') reply += c;
@@ -361,11 +370,25 @@ void CloseConnection(IoUnit& unit, int disposition) {
       platform::Truncate(unit.handle, unit.writtenEnd);
     }
   }
-  if (remove) {
+  if (remove && unit.kind != UnitKind::kTerminal) {  // a device has no file to delete
     platform::CloseHandle(unit.handle);
     unit.handle = -1;
     const int error = platform::DeleteFile(unit.name);
     if (error != 0) runtime::Raise(error);
+  }
+}
+
+// Closes the connection for a CLOSE statement or for a re-OPEN: every error on the way, a failed
+// write included, is the CLOSE's.
+void CloseForStatement(IoUnit& unit, int disposition) {
+  try {
+    CloseConnection(unit, disposition);
+  } catch (runtime::RunTimeError& error) {
+    if (!runtime::ShownWithoutUnit(error.number)) {
+      error.kind = runtime::StatementKind::kClose;
+      error.name = unit.name;
+    }
+    throw;
   }
 }
 
@@ -393,10 +416,13 @@ void OpenUnit(int number, const OpenKeywords& keywords) {
   IoUnit* current = slot ? slot->unit.get() : nullptr;
   std::string name;
   if (keywords.file.text) {
-    if (status == 2) runtime::Raise(6301);
     const char* text = keywords.file.text;
     const std::size_t n = keywords.file.length < 0 ? std::strlen(text) : static_cast<std::size_t>(keywords.file.length);
     name = TrimBoth(text, n);
+    if (status == 2) {
+      openName = name;
+      runtime::Raise(6301);
+    }
     if (name.empty()) name = AskFileName(number);
   } else if (current) {
     name = current->name;
@@ -424,16 +450,18 @@ void OpenUnit(int number, const OpenKeywords& keywords) {
     const bool same = device ? SameWord(current->name, device->name)
                              : (exists && current->hasIdentity && current->identity == identity);
     if (same) {
-      if (!device && current->kind != kind) runtime::Raise(6209);
+      if (device ? access != 0 : current->kind != kind) runtime::Raise(6209);
       current->blankZero = blank == 1;
       current->delim = static_cast<Delim>(delim);
       current->padNo = pad == 1;
       if (control >= 0) current->carriageControl = static_cast<CarriageControl>(control);
       return;
     }
-    CloseConnection(*current, -1);
+    CloseForStatement(*current, -1);
     slot->unit.reset();
     slot = nullptr;
+  } else if (Preconnected(number)) {
+    EndConsoleLine();  // the console itself stays connected
   }
   if (!slot) slot = FreeSlot();
   if (!slot) runtime::Raise(6418);
@@ -458,6 +486,8 @@ void OpenUnit(int number, const OpenKeywords& keywords) {
   } else {
     int blockSize = keywords.blockSize == 0 ? kDefaultBlockSize : keywords.blockSize;
     blockSize = (blockSize + 511) / 512 * 512;
+    // A file this OPEN makes could only be read, never written: ACTION='READ' refuses to make one.
+    if (action == 1 && status != 0 && status != 4) runtime::Raise(status == 1 && exists ? 6415 : 6414);
     platform::OpenMode mode = platform::OpenMode::kOld;
     switch (status) {
       case 1: case 2: mode = platform::OpenMode::kNew; break;
@@ -517,6 +547,7 @@ void WriteStderr(const char* bytes, std::size_t count) {
 }  // namespace
 
 void Start(int argc, char** argv) {
+  platform::PrepareProcess();
   // A run starts with no unit connected; handles an earlier run in this process left open go.
   for (Slot& slot : slots) {
     if (slot.unit && !slot.unit->console) platform::CloseHandle(slot.unit->handle);
@@ -540,7 +571,7 @@ void Start(int argc, char** argv) {
 int Open(int unit, const OpenKeywords& keywords, int options) {
   if (unit < -32767 || unit > 32767) return 6314;
   try {
-    OpenUnit(unit, keywords);
+    runtime::RaisingNoMemory([&] { OpenUnit(unit, keywords); });
     return 0;
   } catch (runtime::RunTimeError& error) {
     LocateOpenError(error);
@@ -561,7 +592,7 @@ int Close(int unit, KeywordText status, int options) {
   }
   Slot* slot = FindSlot(unit);
   if (!slot) {
-    if (unit == 0 || unit == 5 || unit == 6) EndConsoleLine();
+    if (Preconnected(unit)) EndConsoleLine();
     return 0;
   }
   const std::string name = slot->unit->name;
@@ -569,7 +600,7 @@ int Close(int unit, KeywordText status, int options) {
     // A refused KEEP leaves the scratch unit connected, so the end of the run still deletes it.
     if (disposition == 0 && slot->unit->scratch) runtime::Raise(6300);
     const std::unique_ptr<IoUnit> closing = std::move(slot->unit);
-    CloseConnection(*closing, disposition);
+    CloseForStatement(*closing, disposition);
     return 0;
   } catch (runtime::RunTimeError& error) {
     if (error.kind == runtime::StatementKind::kKeywords && !runtime::ShownWithoutUnit(error.number)) {
@@ -605,14 +636,14 @@ IoUnit& SelectUnit(int number, bool forRead) {
     if (unit.console) return forRead ? consoleIn : *consoleOut;
     return unit;
   }
-  if (number == kDefaultUnit || number == 0 || number == 5 || number == 6) {
+  if (number == kDefaultUnit || Preconnected(number)) {
     return forRead ? consoleIn : *consoleOut;
   }
   OpenKeywords keywords;
   keywords.file = {"", 0};
   keywords.status = {forRead ? "OLD" : "UNKNOWN", -1};
   try {
-    OpenUnit(number, keywords);
+    runtime::RaisingNoMemory([&] { OpenUnit(number, keywords); });
   } catch (runtime::RunTimeError& error) {
     LocateOpenError(error);
     throw;
@@ -661,7 +692,8 @@ void PrepareInput(IoUnit& unit) {
 void NextInputRecord(IoUnit& unit) {
   if (unit.eof) runtime::Raise(6501);
   const bool console = unit.console || unit.kind == UnitKind::kTerminal;
-  ReadLine(unit, console ? kConsoleBufferSize - 1 : std::string::npos, false);
+  if (console) ReadLine(unit, kConsoleBufferSize - 1, 6407);
+  else ReadLine(unit, kMaxFileRecord, 6601);
   if (console && (unit.line == "\x1a" || unit.line == "\x1a\r")) runtime::Raise(6501);
   const std::size_t cr = unit.line.find('\r');
   unit.lineEnd = static_cast<int>(cr == std::string::npos ? unit.line.size() : cr);

@@ -84,8 +84,8 @@ struct IoUnit {
 
 // ---- Used by the statements ------------------------------------------------------------------
 
-// The unit a READ (`forRead`) or WRITE on `unit` uses, opened implicitly when needed.
-IoUnit& SelectUnit(int unit, bool forRead);
+// The unit a READ (`forRead`) or WRITE on unit `number` uses, opened implicitly when needed.
+IoUnit& SelectUnit(int number, bool forRead);
 
 // Places `count` characters (blanks when `text` is null) at record column `column` (0 = column
 // 1) of the current output record; a gap after the characters written so far is filled with

@@ -1,6 +1,7 @@
 #include "fmtio/platform.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,6 +35,17 @@ int WriteErrorNumber(int error) {
 }
 
 }  // namespace
+
+void PrepareProcess() {
+  for (int handle = kStdin; handle <= kStderr; ++handle) {
+    if (::fcntl(handle, F_GETFD) != -1 || errno != EBADF) continue;
+    // The lowest free number is this one, so the null device takes it.
+    const int null = ::open("/dev/null", handle == kStdin ? O_RDONLY : O_WRONLY);
+    if (null >= 0 && null != handle) ::close(null);
+  }
+  ::signal(SIGPIPE, SIG_IGN);
+  ::signal(SIGXFSZ, SIG_IGN);
+}
 
 void UseMemoryStreams(MemoryStreams* streams) { memory = streams; }
 
@@ -97,10 +109,11 @@ int OpenFile(const std::string& name, OpenMode mode, Action action) {
   if (action == Action::kWrite) first = last = 2;
   int error = 0;
   for (int i = first; i <= last; ++i) {
-    // A file created by a read-only attempt could not be written, so creation tries read-write
-    // and write-only only.
-    if (create != 0 && tries[i] == O_RDONLY) continue;
-    const int handle = ::open(name.c_str(), tries[i] | create | O_CLOEXEC, 0666);
+    // A file created by a read-only attempt could not be written: read-only opens an existing
+    // file only, and a new one is never tried read-only.
+    const int flags = tries[i] == O_RDONLY ? 0 : create;
+    if (flags != create && mode == OpenMode::kNew) continue;
+    const int handle = ::open(name.c_str(), tries[i] | flags | O_CLOEXEC, 0666);
     if (handle >= 0) {
       struct stat info {};
       if (::fstat(handle, &info) == 0 && S_ISDIR(info.st_mode)) {
@@ -109,6 +122,8 @@ int OpenFile(const std::string& name, OpenMode mode, Action action) {
       }
       return handle;
     }
+    // A read-only try that finds no file leaves the refusal of the try before it standing.
+    if (flags != create && errno == ENOENT && error != 0) continue;
     error = errno;
     if (error != EACCES && error != EISDIR && error != EROFS && error != EPERM) break;
   }

@@ -23,6 +23,11 @@ struct MemoryStreams {
   bool interactive = false;  // report the streams as character devices
 };
 
+// Prepares the process for a run: a closed standard stream is opened on the null device, so that
+// no file of the run takes its number, and a closed reader or a file-size limit makes a write
+// fail with an error number instead of ending the process.
+void PrepareProcess();
+
 // Points the standard streams at `streams` (null: the process's real streams again).
 void UseMemoryStreams(MemoryStreams* streams);
 

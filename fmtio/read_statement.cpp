@@ -490,6 +490,13 @@ void Fail(runtime::RunTimeError& error) {
   runtime::Fatal(error);
 }
 
+// A failed allocation fails the statement with 6700 (no memory).
+void FailNoMemory() {
+  runtime::RunTimeError error;
+  error.number = 6700;
+  Fail(error);
+}
+
 }  // namespace
 
 void BeginRead(int unit, const char* format, int formatLength, int options) {
@@ -516,7 +523,13 @@ void BeginRead(int unit, const char* format, int formatLength, int options) {
     if (!(options & kErrorBranch)) runtime::Fatal(error);
     return;
   }
-  if (statement.formatted) CompileFormat(format, formatLength, statement.compiled);
+  if (statement.formatted) {
+    try {
+      CompileFormat(format, formatLength, statement.compiled);
+    } catch (const std::bad_alloc&) {
+      FailNoMemory();
+    }
+  }
 }
 
 void ReadItem(int itemType, void* address, int length) {
@@ -528,6 +541,8 @@ void ReadItem(int itemType, void* address, int length) {
     else ReadListDirected(itemType, address, length);
   } catch (runtime::RunTimeError& error) {
     Fail(error);
+  } catch (const std::bad_alloc&) {
+    FailNoMemory();
   }
 }
 
@@ -544,6 +559,8 @@ int EndRead() {
       Io().haveLine = false;  // the rest of the record is skipped
     } catch (runtime::RunTimeError& error) {
       Fail(error);
+    } catch (const std::bad_alloc&) {
+      FailNoMemory();
     }
   }
   const int error = statement.error;

@@ -46,7 +46,7 @@ void Append(const void* bytes, std::size_t count) {
   std::vector<unsigned char>& items = Current()->items;
   if (items.capacity() - items.size() < kItemReserve + count) {
     if (items.size() + count > kMaxItemBytes) runtime::Raise(6700);
-    items.reserve(items.capacity() + kItemBlock + count);
+    runtime::RaisingNoMemory([&] { items.reserve(items.capacity() + kItemBlock + count); });
   }
   const unsigned char* p = static_cast<const unsigned char*>(bytes);
   items.insert(items.end(), p, p + count);
@@ -341,9 +341,18 @@ void Run(WriteStatement& statement, IoUnit*& selected) {
 
 void BeginWrite(int unit, const char* format, int formatLength, const char* advance, int advanceLength,
                 int options) {
-  if (depth == kMaxPutAside) {
-    // Too many statements put aside: this one is refused, the others stay as they are. With an
-    // error branch its items go nowhere and its EndWrite returns 6700.
+  // Too many statements put aside, or no memory for one more: this one is refused, the others
+  // stay as they are. With an error branch its items go nowhere and its EndWrite returns 6700.
+  bool room = depth < kMaxPutAside;
+  if (room && static_cast<std::size_t>(depth) == statements.size()) {
+    try {
+      statements.push_back(std::make_unique<WriteStatement>());
+      statements.back()->items.reserve(kItemBlock);
+    } catch (const std::bad_alloc&) {
+      room = false;
+    }
+  }
+  if (!room) {
     runtime::RunTimeError error;
     error.number = 6700;
     if (options & kErrorBranch) {
@@ -351,10 +360,6 @@ void BeginWrite(int unit, const char* format, int formatLength, const char* adva
       return;
     }
     runtime::Fatal(error);
-  }
-  if (static_cast<std::size_t>(depth) == statements.size()) {
-    statements.push_back(std::make_unique<WriteStatement>());
-    statements.back()->items.reserve(kItemBlock);
   }
   WriteStatement& statement = *statements[static_cast<std::size_t>(depth++)];
   statement.unit = unit;
@@ -369,7 +374,13 @@ void BeginWrite(int unit, const char* format, int formatLength, const char* adva
     if (SameWordIgnoringCase(advance, advanceLength, "NO")) statement.advanceNo = true;
     else if (!SameWordIgnoringCase(advance, advanceLength, "YES")) statement.deferredError = 6999;
   }
-  if (statement.formatted) CompileFormat(format, formatLength, statement.compiled);
+  if (statement.formatted) {
+    try {
+      CompileFormat(format, formatLength, statement.compiled);
+    } catch (const std::bad_alloc&) {
+      statement.deferredError = 6700;
+    }
+  }
 }
 
 void WriteItem(std::int32_t value) { AppendValue(kInteger4, &value, 4); }
@@ -431,7 +442,7 @@ int EndWrite() {
   IoUnit* unit = nullptr;
   int status = 0;
   try {
-    Run(*statement, unit);
+    runtime::RaisingNoMemory([&] { Run(*statement, unit); });
   } catch (runtime::RunTimeError& error) {
     if (error.kind == runtime::StatementKind::kKeywords && !runtime::ShownWithoutUnit(error.number)) {
       error.kind = runtime::StatementKind::kWrite;

@@ -1,6 +1,7 @@
 // Fatal run-time errors: the numbered error object, its message table and the fatal report.
 #pragma once
 
+#include <new>
 #include <string>
 
 namespace runtime {
@@ -39,6 +40,16 @@ struct RunTimeError {
 
 // Throws a statement error with the given number; the catching statement locates it.
 [[noreturn]] void Raise(int number);
+
+// Runs `work`; an allocation that fails in it is raised as error 6700 (no memory).
+template <class Work>
+void RaisingNoMemory(Work&& work) {
+  try {
+    work();
+  } catch (const std::bad_alloc&) {
+    Raise(6700);
+  }
+}
 
 // The message text of statement error `number` ("" when the number has none).
 const char* ErrorMessage(int number);

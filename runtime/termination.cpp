@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "runtime/fp_traps.h"
@@ -25,6 +26,9 @@ void WriteFd(int fd, const char* bytes, std::size_t count) {
   }
 }
 
+// A program that leaves main (or calls exit) without Finish still has its units written out.
+void FinishAtExit() { Finish(0); }
+
 }  // namespace
 
 void SetHooks(const Hooks& newHooks) {
@@ -37,6 +41,7 @@ void Start(int argc, char** argv) {
   argumentCount = argc > 1 ? argc - 1 : 0;
   arguments = argc > 1 ? argv + 1 : nullptr;
   ArmFloatingPointTraps();
+  [[maybe_unused]] static const bool registered = std::atexit(FinishAtExit) == 0;
 }
 
 int ArgumentCount() { return argumentCount; }

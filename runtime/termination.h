@@ -22,7 +22,8 @@ struct Hooks {
 // Installs the hooks of the layers above (replacing earlier ones) and clears the terminating state.
 void SetHooks(const Hooks& hooks);
 
-// Arms the floating-point traps and keeps the command line for the file layer.
+// Arms the floating-point traps, keeps the command line for the file layer and has the closing
+// run at process exit when the program ends without Finish.
 void Start(int argc, char** argv);
 
 // The command-line arguments given at Start (without the program name).

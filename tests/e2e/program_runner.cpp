@@ -94,7 +94,7 @@ RunResult RunProgram(const std::string& answers, const std::vector<InputFile>& f
 }
 
 RunResult RunProgramIn(const std::string& folder, const std::string& answers, const std::vector<std::string>& args,
-                       int user) {
+                       int user, const std::string& program) {
   int toChild[2], fromOut[2], fromErr[2];
   if (pipe(toChild) != 0 || pipe(fromOut) != 0 || pipe(fromErr) != 0) throw std::runtime_error("pipe");
   // A program that stops reading must not kill the test with SIGPIPE.
@@ -108,8 +108,8 @@ RunResult RunProgramIn(const std::string& folder, const std::string& answers, co
     if (chdir(folder.c_str()) != 0) _exit(127);
     if (user != -1 && (setgid(static_cast<gid_t>(user)) != 0 || setuid(static_cast<uid_t>(user)) != 0)) _exit(126);
     std::vector<char*> argv;
-    std::string program = TRUSS_BINARY;
-    argv.push_back(program.data());
+    std::string name = program;
+    argv.push_back(name.data());
     std::vector<std::string> copies = args;
     for (std::string& arg : copies) argv.push_back(arg.data());
     argv.push_back(nullptr);

@@ -30,9 +30,11 @@ RunResult RunProgram(const std::string& answers, const std::vector<InputFile>& f
                      const std::vector<std::string>& args = {});
 
 // Runs the program as RunProgram does, but in `folder`, which the caller made and removes; with
-// `user` not -1 the program runs under that user and group id (the caller must be root).
+// `user` not -1 the program runs under that user and group id (the caller must be root), and
+// `program` names the program to run when it is not the built one.
 RunResult RunProgramIn(const std::string& folder, const std::string& answers,
-                       const std::vector<std::string>& args = {}, int user = -1);
+                       const std::vector<std::string>& args = {}, int user = -1,
+                       const std::string& program = TRUSS_BINARY);
 
 // The whole contents of a file ("" when it cannot be read).
 std::string ReadFile(const std::filesystem::path& path);

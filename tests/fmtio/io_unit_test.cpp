@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -94,6 +95,14 @@ OpenKeywords FileAndStatus(const char* file, const char* status) {
   return keywords;
 }
 
+OpenKeywords Reading(const char* file, const char* status) {
+  OpenKeywords keywords;
+  if (file) keywords.file = {file};
+  if (status) keywords.status = {status};
+  keywords.action = {"READ"};
+  return keywords;
+}
+
 TEST_F(IoUnitTest, OpenErrors) {
   const std::string longName(261, 'N');
   const OpenErrorCase cases[] = {
@@ -112,6 +121,13 @@ TEST_F(IoUnitTest, OpenErrors) {
          return k;
        }, 6311},
       {"a name too long", [] {}, [&] { return FileAndStatus(longName.c_str(), "NEW"); }, 6412},
+      // ACTION='READ' opens a file that exists and makes none.
+      {"READ of an existing file, no STATUS", [] { WriteFile("IN.TXT", "1\n"); }, [] { return Reading("IN.TXT", nullptr); }, 0},
+      {"READ of a missing file, no STATUS", [] {}, [] { return Reading("X.TXT", nullptr); }, 6416},
+      {"READ, NEW", [] {}, [] { return Reading("X.TXT", "NEW"); }, 6414},
+      {"READ, NEW, the file exists", [] { WriteFile("IN.TXT", ""); }, [] { return Reading("IN.TXT", "NEW"); }, 6415},
+      {"READ, REPLACE", [] {}, [] { return Reading("X.TXT", "REPLACE"); }, 6414},
+      {"READ, SCRATCH", [] {}, [] { return Reading(nullptr, "SCRATCH"); }, 6414},
   };
   for (const OpenErrorCase& c : cases) {
     StartRun();
@@ -146,10 +162,42 @@ TEST_F(IoUnitTest, MissingDataFileReportNamesTheTrimmedFile) {
   EXPECT_EQ(streams_.out, "");
 }
 
-TEST_F(IoUnitTest, UnknownStatusIsReportedWithoutAName) {
-  Run([] { OpenFile(9, "X.TXT", "MAYBE", 0); });
-  EXPECT_EQ(EndRun(), 1);
-  EXPECT_EQ(streams_.err, std::string("\r\nrun-time error F6304\r\n- ") + runtime::ErrorMessage(6304) + "\r\n");
+// The statement and the name each fatal report shows.
+TEST_F(IoUnitTest, FatalReportsNameTheStatement) {
+  const auto report = [](const std::string& head, int number) {
+    return "\r\nrun-time error " + head + "\r\n- " + runtime::ErrorMessage(number) + "\r\n";
+  };
+  const auto fullUnit = [] {
+    OpenFile(20, "/dev/full", "OLD");
+    WriteText(20, "(' RECORD')");
+  };
+  struct Case {
+    const char* what;
+    std::function<void()> statements;
+    std::string err;
+  };
+  const Case cases[] = {
+      {"unknown STATUS", [] { OpenFile(9, "X.TXT", "MAYBE", 0); }, report("F6304", 6304)},
+      {"SCRATCH with a name", [] { OpenFile(9, "a.txt", "SCRATCH", 0); }, report("F6301: OPEN(a.txt)", 6301)},
+      {"write failure at CLOSE", [&] { fullUnit(); Close(20); }, report("F6422: CLOSE(/dev/full)", 6422)},
+      {"write failure at a re-OPEN", [&] { fullUnit(); OpenFile(20, "NUL", nullptr, 0); },
+       report("F6422: CLOSE(/dev/full)", 6422)},
+      {"re-OPEN of the console for direct access", [] {
+         OpenFile(20, "CON");
+         OpenKeywords direct;
+         direct.file = {"CON"};
+         direct.access = {"DIRECT"};
+         direct.form = {"FORMATTED"};
+         direct.recl = 10;
+         Open(20, direct, 0);
+       }, report("F6209: OPEN(CON)", 6209)},
+  };
+  for (const Case& c : cases) {
+    StartRun();
+    Run(c.statements);
+    EXPECT_EQ(EndRun(), 1) << c.what;
+    EXPECT_EQ(streams_.err, c.err) << c.what << ": " << Shown(streams_.err);
+  }
 }
 
 // A second run in the same folder: the plot file exists, the new report file stays on disk, empty.
@@ -275,6 +323,91 @@ TEST_F(IoUnitTest, DivisionByZeroEndsWithMathErrorAndWrittenFiles) {
   EXPECT_EQ(child.err, "\r\nrun-time error M6103: MATH\r\n- floating-point error: divide by zero\r\n") << Shown(child.err);
   EXPECT_EQ(child.out, "");
   EXPECT_EQ(FileBytes("RESULT.TXT"), " BEFORE\r\n");
+}
+
+// Runs that end other than by the program's STOP, each in a child process: another unit's
+// buffered record still reaches its file, and no file of the run takes a closed standard stream.
+TEST_F(IoUnitTest, EveryEndWritesTheUnitsOut) {
+  struct Case {
+    const char* what;
+    std::function<void()> before;  // in the child, before the run starts
+    std::function<void()> statements;
+    bool finish;                   // the harness runs the closing; else the child calls exit
+    int exitCode;
+    std::string err;
+  };
+  const std::string noMemory = std::string("\r\nrun-time error F6700\r\n- ") + runtime::ErrorMessage(6700) + "\r\n";
+  const Case cases[] = {
+      {"standard error closed", [] { ::close(2); },
+       [] {
+         OpenFile(11, "DATA.DAT", "OLD");
+         OpenFile(12, "MISSING.DAT", "OLD", 0);
+       }, true, 1, ""},
+      {"no memory for a buffer", [] {
+         const rlimit limit{rlim_t{1} << 30, rlim_t{1} << 30};
+         ::setrlimit(RLIMIT_AS, &limit);
+       },
+       [] {
+         OpenKeywords huge;
+         huge.file = {"HUGE.TXT"};
+         huge.blockSize = 2147483136;
+         Open(11, huge);
+       }, true, 1, noMemory},
+      // The closing still writes the files when the console's reader has gone.
+      {"reader of standard output gone", [] {
+         int ends[2];
+         if (::pipe(ends) != 0) ::_exit(3);
+         ::dup2(ends[1], 1);
+         ::close(ends[0]);
+         ::close(ends[1]);
+         ::signal(SIGPIPE, SIG_DFL);
+       },
+       [] { WriteText(6, "(' GONE')", 0); }, true, 1,
+       std::string("\r\nrun-time error F6423: WRITE(CON)\r\n- ") + runtime::ErrorMessage(6423) + "\r\n"},
+      {"exit without the closing", [] {}, [] {}, false, 0, ""},
+  };
+  for (const Case& c : cases) {
+#if defined(__SANITIZE_ADDRESS__)
+    if (c.err == noMemory) continue;  // the address sanitizer does not run under an address-space limit
+#endif
+    WriteFile("DATA.DAT", "USER DATA\r\n");
+    const ChildResult child = InChild([&](int) {
+      c.before();
+      Start(0, nullptr);
+      runtime::DisarmFloatingPointTraps();
+      OpenFile(10, "KEPT.TXT", "NEW");
+      WriteText(10, "(' KEPT')");
+      int exitCode = 0;
+      try {
+        c.statements();
+      } catch (const runtime::RunEnded& end) {
+        exitCode = end.exitCode;
+      }
+      if (!c.finish) std::exit(exitCode);
+      ::_exit(runtime::Finish(exitCode));
+    });
+    EXPECT_EQ(child.exitCode, c.exitCode) << c.what;
+    EXPECT_EQ(child.err, c.err) << c.what << ": " << Shown(child.err);
+    EXPECT_EQ(FileBytes("KEPT.TXT"), " KEPT\r\n") << c.what;
+    EXPECT_EQ(FileBytes("DATA.DAT"), "USER DATA\r\n") << c.what;
+    fs::remove("KEPT.TXT");
+  }
+}
+
+// A file's record is bounded: an endless one is refused at once, a long one is read.
+TEST_F(IoUnitTest, FileRecordsAreBounded) {
+  WriteFile("LONG.TXT", std::string(1 << 20, ' ') + "7\n");
+  ASSERT_EQ(OpenFile(10, "LONG.TXT", "OLD"), 0);
+  ASSERT_EQ(OpenFile(11, "/dev/zero", "OLD"), 0);
+  std::int32_t n = 0;
+  BeginRead(10, nullptr, 0);
+  ReadItem(kInteger4, &n);
+  EXPECT_EQ(EndRead(), 0);
+  EXPECT_EQ(n, 7);
+  char text[8];
+  BeginRead(11, "(A8)", -1, kErrorBranch);
+  ReadItem(kCharacter, text, 8);
+  EXPECT_EQ(EndRead(), 6601);
 }
 
 TEST_F(IoUnitTest, FullDiskOnWritingOut) {
@@ -424,18 +557,21 @@ TEST_F(IoUnitTest, DeviceNames) {
       {"err.txt", "", "", " X\r\n"},
       {"CONSOLE", "", "", " X\r\n"},
   };
+  // Files named like the devices are the user's: closing a device with DELETE leaves them.
+  for (const char* name : {"CON", "ERR", "NUL"}) WriteFile(name, "USER DATA");
   for (const DeviceCase& c : cases) {
     StartRun();
     ASSERT_EQ(OpenFile(10, c.name), 0) << c.name;
     EXPECT_EQ(WriteText(10, "(' X')"), 0) << c.name;
     EXPECT_EQ(streams_.out, c.out) << c.name;
     EXPECT_EQ(streams_.err, c.err) << c.name;
-    EXPECT_EQ(Close(10), 0) << c.name;
+    EXPECT_EQ(Close(10, c.file ? KeywordText{} : KeywordText{"DELETE"}), 0) << c.name;
     if (c.file) {
       EXPECT_EQ(FileBytes(c.name), *c.file) << c.name;
       fs::remove(c.name);
     }
-    EXPECT_EQ(Listing(), "") << c.name << ": no other file is created";
+    EXPECT_EQ(Listing(), "CON ERR NUL") << c.name << ": no other file is created or deleted";
+    EXPECT_EQ(FileBytes("NUL"), "USER DATA") << c.name;
   }
 }
 
@@ -451,7 +587,11 @@ TEST_F(IoUnitTest, ConsoleUnitReadsTheConsole) {
   WriteText(0, "(' A')");
   EXPECT_EQ(Close(0), 0);
   WriteText(0, "(' B')");
-  EXPECT_EQ(streams_.out, "A\r\nB");
+  // A re-OPEN of unit 6 ends a prompt line as CLOSE would.
+  WriteText(6, "(' C',$)");
+  ASSERT_EQ(OpenFile(6, "NUL"), 0);
+  WriteText(0, "(' D')");
+  EXPECT_EQ(streams_.out, "A\r\nB\r\nC\r\nD");
 }
 
 }  // namespace

@@ -184,6 +184,10 @@ TEST_F(ReadStatementTest, FormattedFields) {
       {"(I6)", "-32768\n", {Target(kInteger2)}, "-32768", 0},
       {"(I6)", "16#FF\n", {I4()}, "255", 0},
       {"(I5)", "2#101\n", {I4()}, "5", 0},
+      // Only the zeros before the first digit of any radix are leading.
+      {"(I4)", "#d0\n", {I4()}, "208", 0},
+      {"(I5)", "#f00f\n", {I4()}, "61455", 0},
+      {"(I4)", "#0a0\n", {I4()}, "160", 0},
       // F, E, D, G, EN, ES: the implied point, exponents, the scale factor without exponent.
       {"(F7.2)", "12345\n", {R4()}, "123.45", 0},
       {"(F7.2)", "1.5\n", {R4()}, "1.5", 0},
