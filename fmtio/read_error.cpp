@@ -71,7 +71,10 @@ std::string LocatedReadMessage(int number, const IoUnit& unit, const ReadMark& m
   const DataError* error = FindDataError(number);
   if (unit.console || unit.kind == UnitKind::kTerminal || !error) return message;
   if (number == 6501) return message + " after line " + std::to_string(unit.recordsRead);
-  if (number == 6500) return message + " in line " + std::to_string(unit.recordsRead + 1);
+  // A record that could not be read (a failed read, a line beyond the record bound) is the next.
+  if (number == 6500 || (number == 6601 && !unit.haveLine)) {
+    return message + " in line " + std::to_string(unit.recordsRead + 1);
+  }
   const bool atPosition = error->atPosition || mark.line < 0;
   const std::int64_t line = atPosition ? unit.recordsRead : mark.line;
   const int column = atPosition ? unit.linePosition : mark.column;

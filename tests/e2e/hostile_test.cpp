@@ -113,7 +113,7 @@ std::vector<HostileCase> Cases() {
        ReadError("F6103", kReal + digits300.substr(0, 20) + "\"... in line 6, column 7"), "", 0},
       // A line beyond the 4 MB record bound is refused at once; one of 1 MB is read.
       {"TenMegabytesOfBlanksBeforeTheCounts", TwoBarReplacing("2 3\n", blanks10MB + "2 3\n"), 1,
-       FatalReport("F6601", "READ(data.dat)", "record length exceeded"), "", 0},
+       ReadError("F6601", "record length exceeded in line 2"), "", 0},
       {"LineOfOneMegabyte", TwoBarReplacing("2 3\n", "2 3" + blanks1MB + "\n"), 0, "", kApexDown, 12},
       {"NulInAValue", TwoBarReplacing("4.0 3.0", std::string("4.0\0 3.0", 8)), 1,
        ReadError("F6103", kReal + "4.0\\x00\" in line 4, column 9"), "", 0},
