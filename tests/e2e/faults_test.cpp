@@ -58,7 +58,7 @@ class FaultsTest : public ::testing::Test {
   void ExpectCutShort(const std::string& runIn, const std::string& report, bool reportCut, std::size_t fitted,
                       const std::string& code, const std::string& message, rlim_t limit = RLIM_INFINITY) {
     const fs::path reportPath = folder_ / report, plotPath = folder_ / runIn / "TRUSS.GRP";
-    WriteFile(folder_ / runIn / "tower.dat", kTower);
+    WriteFile(folder_ / runIn / "tower.dat", tower_);
     rlimit old{};
     ::getrlimit(RLIMIT_FSIZE, &old);
     const rlimit small{std::min(limit, old.rlim_max), old.rlim_max};
@@ -69,19 +69,19 @@ class FaultsTest : public ::testing::Test {
     ::signal(SIGXFSZ, oldAction);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err, FatalReport(code, "WRITE(" + (reportCut ? reportPath.string() : "TRUSS.GRP") + ")", message));
-    EXPECT_EQ(ReadFile(reportCut ? reportPath : plotPath), (reportCut ? kReport : kPlot).substr(0, fitted));
+    EXPECT_EQ(ReadFile(reportCut ? reportPath : plotPath), (reportCut ? towerReport_ : towerPlot_).substr(0, fitted));
     const std::string other = ReadFile(reportCut ? plotPath : reportPath);
     EXPECT_FALSE(other.empty());
     EXPECT_TRUE(other.ends_with("\r\n")) << "whole records only";
-    EXPECT_EQ(other, (reportCut ? kPlot : kReport).substr(0, other.size()));
+    EXPECT_EQ(other, (reportCut ? towerPlot_ : towerReport_).substr(0, other.size()));
   }
 
   static constexpr fs::perms kEnter =
       fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read | fs::perms::others_exec;
   static constexpr fs::perms kReadOnly = kEnter | fs::perms::owner_read | fs::perms::owner_exec;
-  const std::string kTower = ReadSourceFile("examples/tower.dat");
-  const std::string kReport = ReadSourceFile("tests/e2e/golden/tower.report");
-  const std::string kPlot = ReadSourceFile("tests/e2e/golden/tower.grp");
+  const std::string tower_ = ReadSourceFile("examples/tower.dat");
+  const std::string towerReport_ = ReadSourceFile("tests/e2e/golden/tower.report");
+  const std::string towerPlot_ = ReadSourceFile("tests/e2e/golden/tower.grp");
   fs::path folder_;
   std::vector<fs::path> mounts_;
 };
@@ -107,7 +107,7 @@ TEST_F(FaultsTest, FilesTheUserMayNotUseAreRefused) {
   constexpr int kNobody = 65534;
   const fs::path work = folder_ / "work", program = folder_ / "bin/truss";
   for (const char* made : {"work", "work/locked", "readonly", "bin"}) fs::create_directory(folder_ / made);
-  WriteFile(folder_ / "readonly/tower.dat", kTower);
+  WriteFile(folder_ / "readonly/tower.dat", tower_);
   fs::copy_file(TRUSS_BINARY, program);
   fs::permissions(work, fs::perms::all);
   for (const char* locked : {"readonly/tower.dat", "readonly", "work/locked", "bin", "bin/truss"}) {
@@ -120,33 +120,22 @@ TEST_F(FaultsTest, FilesTheUserMayNotUseAreRefused) {
     std::string answers, err;
     std::map<std::string, std::string> files;  // the folder's files after the run
   } cases[] = {
-      {"work",
-       fs::perms::all,
-       "tower.dat\nlocked/rep.txt\n",
-       FatalReport("F6414", "OPEN(locked/rep.txt)", "access denied"),
-       {{"tower.dat", kTower}}},
-      {"work",
-       fs::perms::owner_read | fs::perms::owner_write,
-       "tower.dat\nrep.txt\n",
-       FatalReport("F6414", "OPEN(tower.dat)", "access denied"),
-       {{"tower.dat", kTower}}},
+      {"work", fs::perms::all, "tower.dat\nlocked/rep.txt\n",
+       FatalReport("F6414", "OPEN(locked/rep.txt)", "access denied"), {{"tower.dat", tower_}}},
+      {"work", fs::perms::owner_read | fs::perms::owner_write, "tower.dat\nrep.txt\n",
+       FatalReport("F6414", "OPEN(tower.dat)", "access denied"), {{"tower.dat", tower_}}},
       // Opened for writing only, the last of the three tries: the first READ fails.
-      {"work",
-       fs::perms::owner_read | fs::perms::others_write,
-       "tower.dat\nrep.txt\n",
+      {"work", fs::perms::owner_read | fs::perms::others_write, "tower.dat\nrep.txt\n",
        FatalReport("F6500", "READ(tower.dat)", "read failure in line 1"),
-       {{"tower.dat", kTower}, {"rep.txt", ""}, {"TRUSS.GRP", ""}}},
+       {{"tower.dat", tower_}, {"rep.txt", ""}, {"TRUSS.GRP", ""}}},
       // The report is made before the plot file is refused.
-      {"readonly",
-       fs::perms::none,
-       "tower.dat\n" + report + "\n",
-       FatalReport("F6414", "OPEN(TRUSS.GRP)", "access denied"),
-       {{"tower.dat", kTower}}},
+      {"readonly", fs::perms::none, "tower.dat\n" + report + "\n",
+       FatalReport("F6414", "OPEN(TRUSS.GRP)", "access denied"), {{"tower.dat", tower_}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.answers);
     if (c.mode != fs::perms::none) {
-      WriteFile(work / "tower.dat", kTower);
+      WriteFile(work / "tower.dat", tower_);
       fs::permissions(work / "tower.dat", c.mode);
     }
     const RunResult run = RunProgramIn((folder_ / c.folder).string(), c.answers, {}, kNobody, program);
@@ -192,14 +181,14 @@ TEST_F(FaultsTest, DataFileNamesTheProgramTakesOrRefuses) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name + " " + c.answers);
-    if (!c.name.empty()) WriteFile(folder_ / c.name, kTower);
+    if (!c.name.empty()) WriteFile(folder_ / c.name, tower_);
     const bool onCommandLine = c.answers.empty();
     const RunResult run =
         RunProgramIn(folder_, onCommandLine ? "\n\n" : c.answers,
                      onCommandLine ? std::vector<std::string>{c.name, c.report} : std::vector<std::string>{});
     EXPECT_EQ(run.err, c.err);
     EXPECT_EQ(run.exitCode, c.err.empty() ? 0 : 1);
-    for (const auto& [file, golden] : {std::pair{c.report, kReport}, {"TRUSS.GRP", kPlot}}) {
+    for (const auto& [file, golden] : {std::pair{c.report, towerReport_}, {"TRUSS.GRP", towerPlot_}}) {
       EXPECT_EQ(fs::exists(folder_ / file), c.outcome != kNoFileMade) << file;
       EXPECT_EQ(ReadFile(folder_ / file), c.outcome == kAnalysis ? golden : "") << file;
       fs::remove(folder_ / file);
@@ -215,15 +204,15 @@ TEST_F(FaultsTest, InterruptEndsAtOnceAndLaterRunsOverwriteNothing) {
   // first member record, which never comes.
   std::string typed = "CON\nrep.txt\n";
   for (std::size_t at = 0, line = 0; line < 10; ++line) {
-    const std::size_t end = kTower.find('\n', at) + 1;
-    typed += kTower.substr(at, end - at);
+    const std::size_t end = tower_.find('\n', at) + 1;
+    typed += tower_.substr(at, end - at);
     at = end;
   }
   // Files are written in blocks of 1024 bytes; what is held in a block not yet full is lost.
   std::size_t plotHeld = 0;
-  for (int record = 0; record < 2 + 20; ++record) plotHeld = kPlot.find("\r\n", plotHeld) + 2;
-  const std::string report = kReport.substr(0, (kReport.find("A(K)\r\n") + 6) / 1024 * 1024);
-  const std::string plot = kPlot.substr(0, plotHeld / 1024 * 1024);
+  for (int record = 0; record < 2 + 20; ++record) plotHeld = towerPlot_.find("\r\n", plotHeld) + 2;
+  const std::string report = towerReport_.substr(0, (towerReport_.find("A(K)\r\n") + 6) / 1024 * 1024);
+  const std::string plot = towerPlot_.substr(0, plotHeld / 1024 * 1024);
   ASSERT_FALSE(plot.empty());
   int answers[2];
   ASSERT_EQ(::pipe(answers), 0);
@@ -256,13 +245,13 @@ TEST_F(FaultsTest, InterruptEndsAtOnceAndLaterRunsOverwriteNothing) {
   EXPECT_EQ(ReadFile(folder_ / "rep.txt"), report);
   EXPECT_EQ(ReadFile(folder_ / "TRUSS.GRP"), plot);
 
-  WriteFile(folder_ / "tower.dat", kTower);
+  WriteFile(folder_ / "tower.dat", tower_);
   // The second run makes a new report, then the plot file of the interrupted run refuses it.
   for (const auto& [newReport, refused] : {std::pair{"rep.txt", "rep.txt"}, {"rep2.txt", "TRUSS.GRP"}}) {
     const RunResult again = RunProgramIn(folder_, std::string("tower.dat\n") + newReport + "\n");
     EXPECT_EQ(again.exitCode, 1) << newReport;
     EXPECT_EQ(again.err, FatalReport("F6415", std::string("OPEN(") + refused + ")", "file already exists"));
-    std::map<std::string, std::string> files = {{"tower.dat", kTower}, {"rep.txt", report}, {"TRUSS.GRP", plot}};
+    std::map<std::string, std::string> files = {{"tower.dat", tower_}, {"rep.txt", report}, {"TRUSS.GRP", plot}};
     if (std::string(newReport) == "rep2.txt") files["rep2.txt"] = "";
     EXPECT_EQ(again.files, files) << newReport;
   }
