@@ -202,17 +202,15 @@ TEST_F(FaultsTest, InterruptEndsAtOnceAndLaterRunsOverwriteNothing) {
   // The data file is the console, and the console gets the title, the counts and the eight node
   // records of the tower: the program echoes them, writes the member head and waits for the
   // first member record, which never comes.
-  std::string typed = "CON\nrep.txt\n";
-  for (std::size_t at = 0, line = 0; line < 10; ++line) {
-    const std::size_t end = tower_.find('\n', at) + 1;
-    typed += tower_.substr(at, end - at);
-    at = end;
-  }
+  const auto through = [](const std::string& text, const std::string& end, int count) {
+    std::size_t at = 0;
+    while (count-- > 0) at = text.find(end, at) + end.size();
+    return text.substr(0, at);
+  };
+  const std::string typed = "CON\nrep.txt\n" + through(tower_, "\n", 10);
   // Files are written in blocks of 1024 bytes; what is held in a block not yet full is lost.
-  std::size_t plotHeld = 0;
-  for (int record = 0; record < 2 + 20; ++record) plotHeld = towerPlot_.find("\r\n", plotHeld) + 2;
-  const std::string report = towerReport_.substr(0, (towerReport_.find("A(K)\r\n") + 6) / 1024 * 1024);
-  const std::string plot = towerPlot_.substr(0, plotHeld / 1024 * 1024);
+  const std::string report = towerReport_.substr(0, through(towerReport_, "A(K)\r\n", 1).size() / 1024 * 1024);
+  const std::string plot = towerPlot_.substr(0, through(towerPlot_, "\r\n", 2 + 20).size() / 1024 * 1024);
   ASSERT_FALSE(plot.empty());
   int answers[2];
   ASSERT_EQ(::pipe(answers), 0);
@@ -228,12 +226,9 @@ TEST_F(FaultsTest, InterruptEndsAtOnceAndLaterRunsOverwriteNothing) {
   }
   ::close(answers[0]);
   ASSERT_EQ(::write(answers[1], typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
-  const auto sizeOf = [this](const char* name) {
-    std::error_code error;
-    const std::uintmax_t size = fs::file_size(folder_ / name, error);
-    return error ? std::uintmax_t{0} : size;
-  };
-  for (int i = 0; i < 500 && (sizeOf("rep.txt") < report.size() || sizeOf("TRUSS.GRP") < plot.size()); ++i) {
+  for (int i = 0; i < 500 && (ReadFile(folder_ / "rep.txt").size() < report.size() ||
+                              ReadFile(folder_ / "TRUSS.GRP").size() < plot.size());
+       ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
