@@ -46,21 +46,51 @@ inline std::string Join(const std::vector<std::string>& lines, const std::string
   return text;
 }
 
-// An example's file with record `index` (0-based) replaced, cut after `count` records.
+// An example's file with record `index` (0-based; npos: none) replaced, cut after `count` records.
 inline std::string WithRecord(const std::string& example, std::size_t index, const std::string& record,
                               std::size_t count = 9999) {
   std::vector<std::string> lines = Lines(example);
-  lines.resize(std::max(lines.size(), index + 1));
-  lines[index] = record;
+  if (index != std::string::npos) {
+    lines.resize(std::max(lines.size(), index + 1));
+    lines[index] = record;
+  }
   lines.resize(std::min(lines.size(), count));
   return Join(lines);
 }
 
 // The first `count` records of an example: the file of a run that stopped early.
 inline PlotFile FirstRecords(const std::string& example, std::size_t count) {
-  std::vector<std::string> lines = Lines(example);
-  lines.resize(count);
-  return ParsePlotFile(Join(lines));
+  return ParsePlotFile(WithRecord(example, std::string::npos, "", count));
+}
+
+// A line of tests/cases/<name>, cut at " | " into its fields; lines starting with '#' describe
+// the file. The first four fields name a plot file: an example ("-": the empty text), the records
+// kept ("*": all), a record index ("-": none) and the record put there.
+struct Row {
+  int line = 0;
+  std::vector<std::string> fields;
+
+  int Number(std::size_t field) const { return std::stoi(fields[field]); }
+  std::string PlotText() const {
+    if (fields[0] == "-") return "";
+    return WithRecord(fields[0], fields[2] == "-" ? std::string::npos : std::stoul(fields[2]), fields[3],
+                      fields[1] == "*" ? 9999 : std::stoul(fields[1]));
+  }
+};
+
+inline std::vector<Row> Rows(const std::string& name) {
+  std::ifstream in(std::filesystem::path(TRUSS_SOURCE_DIR) / "tools/trussplot/tests/cases" / name);
+  std::vector<Row> rows;
+  int number = 0;
+  for (std::string line; std::getline(in, line);) {
+    if (++number, line.empty() || line[0] == '#') continue;
+    Row& row = rows.emplace_back(Row{number, {}});
+    for (std::size_t at = 0, end = 0; end != std::string::npos; at = end + 3) {
+      end = line.find(" | ", at);
+      row.fields.push_back(line.substr(at, end == std::string::npos ? end : end - at));
+    }
+  }
+  return rows;
 }
 
 }  // namespace trussplot::golden

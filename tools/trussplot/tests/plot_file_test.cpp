@@ -61,37 +61,15 @@ TEST(ParsePlotFileTest, TakesAsterisksAndTextsOfNonFiniteValuesAsMissing) {
 }
 
 TEST(ParsePlotFileTest, NamesTheLineAndColumnOfTextThatIsNotAPlotFile) {
-  const std::string node2 = "  2 0 0 1  .4000E+01  .3000E+01  .0000E+00  .0000E+00 -.1000E+04  .0000E+00";
-  const struct {
-    std::string text;
-    int line, column;
-    std::string problem;
-  } cases[] = {
-      {"", 1, 1, "the file is empty"},
-      {WithRecord("two_bar", 0, "TWO-BAR"), 1, 1, "not blank"},
-      {WithRecord("two_bar", 0, " " + std::string(80, 'T') + "XY"), 1, 82, "past column 81"},
-      {WithRecord("two_bar", 1, "   2   x"), 2, 8, "the node count (columns 6-8 of a counts record) is not a number"},
-      {WithRecord("two_bar", 2, "  1x" + node2.substr(4)), 3, 4, "column 4 of a node record must be blank"},
-      {WithRecord("two_bar", 3, node2.substr(0, 42)), 4, 43, "ends at column 42"},
-      {WithRecord("two_bar", 3, node2 + "  X"), 4, 78, "text after"},
-      {WithRecord("two_bar", 3, node2.substr(0, 13) + "x" + node2.substr(14)), 4, 14,
-       "the x coordinate (columns 11-20 of a node record) holds the unexpected character 'x'"},
-      {WithRecord("two_bar", 3, "  3" + node2.substr(3)), 4, 2, "node record numbered 3 where number 2 was expected"},
-      {WithRecord("two_bar", 4, "  1  1  2       .2000E+06       .1000E+02"), 5, 1,
-       "expected node record 3 of 3, found a record of 41 columns like a member record"},
-      {WithRecord("two_bar", 5, "  1  1  2                       .1000E+02"), 6, 11, "the modulus (columns 11-25"},
-      {WithRecord("two_bar", 6, "  2  2 *3       .2000E+06       .1000E+02"), 7, 8, "is not a number"},
-      {WithRecord("two_bar", 12, "   3     -.83333E+02"), 13, 1, "more stress records than the member count"},
-      {WithRecord("two_bar", 1, "   2   2", 6), 6, 1, "past the node count (NNODE = 2) end a plot file"},
-  };
-  for (const auto& c : cases) {
+  for (const golden::Row& row : golden::Rows("parse_errors.txt")) {
     try {
-      ParsePlotFile(c.text);
-      ADD_FAILURE() << c.problem << ": no error";
+      ParsePlotFile(row.PlotText());
+      ADD_FAILURE() << "parse_errors.txt:" << row.line << ": no error";
     } catch (const PlotFileError& error) {
-      EXPECT_EQ(error.line(), c.line) << error.what();
-      EXPECT_EQ(error.column(), c.column) << error.what();
-      EXPECT_NE(std::string(error.what()).find(c.problem), std::string::npos) << c.problem << "\n" << error.what();
+      EXPECT_EQ(error.line(), row.Number(4)) << "parse_errors.txt:" << row.line << ": " << error.what();
+      EXPECT_EQ(error.column(), row.Number(5)) << "parse_errors.txt:" << row.line << ": " << error.what();
+      EXPECT_NE(std::string(error.what()).find(row.fields[6]), std::string::npos)
+          << "parse_errors.txt:" << row.line << ": " << error.what();
     }
   }
 }

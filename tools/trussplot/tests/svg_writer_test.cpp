@@ -93,53 +93,21 @@ TEST(WriteSvgTest, EachExampleIsWellFormedWithOneMemberElementPerMember) {
   }
 }
 
-// What is drawn of a file seen as the picture sees it by default (the two-bar truss in its plane,
-// the others in iso) or as asked; a load seen end on is a circle ("g.load"). A run that stopped
-// early gives the undeformed model of what is there and a note of what is missing, no reactions.
+// What is drawn of a file seen by default or as asked, and what is said of what is missing.
 TEST(WriteSvgTest, DrawsWhatTheFileHoldsAsSeenAndSaysWhatIsMissing) {
-  const std::string roundOff = golden::WithRecord("bridge", 2 + 18 + 48 + 18 + 30, "  31     -.10000E-03");
-  const struct {
-    PlotFile file;
-    std::optional<View> view;
-    int supports, reactions, loadArrows, loadsEndOn, undeformed, deformed;
-    std::string words;  // in the document or in its text elements, one space between
-  } cases[] = {
-      {golden::Parsed("two_bar"), {}, 4, 4, 1, 0, 2, 2, "Plan view: x to the right, y up. The model lies in this plane."},
-      {golden::Parsed("two_bar"), View::kIso, 7, 4, 1, 0, 2, 2, "Isometric view"},  // z fixities are supports again
-      {golden::Parsed("two_bar"), View::kXZ, 7, 2, 0, 1, 2, 2, "Elevation"},  // y reactions along the line of sight
-      {golden::Parsed("tetrahedron"), {}, 6, 6, 2, 0, 6, 6, "Isometric view"},  // 3 + 2 + 1 fixities
-      {golden::Parsed("tetrahedron"), View::kXY, 6, 3, 1, 1, 6, 6, "Plan view"},  // node 4's load nearly end on
-      {golden::Parsed("bridge"), {}, 7, 6, 4, 0, 48, 48, "Isometric view"},  // node 1's x reaction is round-off
-      {golden::Parsed("two_bar"), {}, 4, 4, 1, 0, 2, 2, "reaction at node 1, y: 500"},
-      {golden::Parsed("two_bar"), {}, 4, 4, 1, 0, 2, 2, "member 1: stress -83.33 (compression)"},
-      // Round-off below a millionth of the largest stress is zero force: grey, solid and said so.
-      {ParsePlotFile(roundOff), {}, 7, 6, 4, 0, 48, 48,
-       "stroke=\"" + StressColour(0.0, 1.0) + "\" stroke-width=\"2.00\"><title>member 31: stress -0.0001 (zero force)"},
-      {golden::FirstRecords("two_bar", 7), {}, 4, 0, 1, 0, 2, 0,
-       "before writing results (a failed solution or an error in the analysis). Only the undeformed model is shown."},
-      {golden::FirstRecords("two_bar", 11), {}, 4, 0, 1, 0, 2, 2,
-       "after 1 of the 2 stress records. Members without a stress record are drawn dotted."},
-      {golden::FirstRecords("two_bar", 11), {}, 4, 0, 1, 0, 2, 2, "member 2: no stress record"},
-      {golden::FirstRecords("tower", 14), {}, 9, 0, 2, 0, 0, 0,
-       "after 12 of the 20 node records: the run stopped on a node error."},
-      {golden::FirstRecords("bridge", 2), {}, 0, 0, 0, 0, 0, 0,
-       "(NELE = 48, NNODE = 18): the run stopped before any node was written."},
-  };
-  for (const auto& c : cases) {
-    const std::string document = WriteSvg(c.file, {c.view, {}});
+  const char* counted[] = {"support", "line.reaction", "line.load", "g.load", "line.member undeformed",
+                           "line.member deformed"};
+  const std::vector<golden::Row> rows = golden::Rows("picture.txt");
+  ASSERT_FALSE(rows.empty());
+  for (const golden::Row& row : rows) {
+    const std::string document = WriteSvg(ParsePlotFile(row.PlotText()), {ParseView(row.fields[4]), {}});
     Xml svg = ParseXml(document);
-    const std::string where = c.words.substr(0, 40);
-    ASSERT_TRUE(svg.wellFormed) << where;
-    EXPECT_EQ(svg.count["support"], c.supports) << where;
-    EXPECT_EQ(svg.count["line.reaction"], c.reactions) << where;
-    EXPECT_EQ(svg.count["line.load"], c.loadArrows) << where;
-    EXPECT_EQ(svg.count["g.load"], c.loadsEndOn) << where;
-    EXPECT_EQ(svg.count["line.member undeformed"], c.undeformed) << where;
-    EXPECT_EQ(svg.count["line.member deformed"], c.deformed) << where;
-    EXPECT_TRUE(document.find(c.words) != std::string::npos || svg.text[""].find(c.words) != std::string::npos)
-        << c.words;
+    ASSERT_TRUE(svg.wellFormed) << "picture.txt:" << row.line;
+    for (std::size_t k = 0; k < 6; ++k) EXPECT_EQ(svg.count[counted[k]], row.Number(5 + k)) << "picture.txt:" << row.line << " " << counted[k];
+    EXPECT_TRUE(document.find(row.fields[11]) != std::string::npos || svg.text[""].find(row.fields[11]) != std::string::npos)
+        << "picture.txt:" << row.line;
   }
-  EXPECT_EQ(ParseXml(WriteSvg(cases[0].file, {})).text["colour-bar-value"], " 83.33 41.67 0 -41.67 -83.33");
+  EXPECT_EQ(ParseXml(WriteSvg(golden::Parsed("two_bar"), {})).text["colour-bar-value"], " 83.33 41.67 0 -41.67 -83.33");
   EXPECT_EQ(StressColour(20.0, 10.0), StressColour(10.0, 10.0)) << "beyond the range takes the end colour";
   EXPECT_NE(StressColour(5.0, 10.0), StressColour(-5.0, 10.0));
 }
