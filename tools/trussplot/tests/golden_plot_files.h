@@ -2,6 +2,8 @@
 // were checked by hand), read for the tests, and texts made from them.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -58,11 +60,6 @@ inline std::string WithRecord(const std::string& example, std::size_t index, con
   return Join(lines);
 }
 
-// The first `count` records of an example: the file of a run that stopped early.
-inline PlotFile FirstRecords(const std::string& example, std::size_t count) {
-  return ParsePlotFile(WithRecord(example, std::string::npos, "", count));
-}
-
 // A line of tests/cases/<name>, cut at " | " into its fields; lines starting with '#' describe
 // the file. The first four fields name a plot file: an example ("-": the empty text), the records
 // kept ("*": all), a record index ("-": none) and the record put there.
@@ -78,6 +75,7 @@ struct Row {
   }
 };
 
+// The cases of a file; a file that cannot be read, or holds none, fails the test.
 inline std::vector<Row> Rows(const std::string& name) {
   std::ifstream in(std::filesystem::path(TRUSS_SOURCE_DIR) / "tools/trussplot/tests/cases" / name);
   std::vector<Row> rows;
@@ -90,6 +88,7 @@ inline std::vector<Row> Rows(const std::string& name) {
       row.fields.push_back(line.substr(at, end == std::string::npos ? end : end - at));
     }
   }
+  if (rows.empty()) ADD_FAILURE() << name << ": no cases";
   return rows;
 }
 

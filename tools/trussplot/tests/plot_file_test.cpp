@@ -9,41 +9,24 @@
 namespace trussplot {
 namespace {
 
-using golden::FirstRecords;
-using golden::WithRecord;
-
-// A run that stops early leaves the first records of the file; so does one that stops on a node
-// numbering error (node records past NNODE). Member records numbered above NELE are kept; LF line
-// ends, the last one missing, and empty lines after the end are read as a complete file.
 TEST(ParsePlotFileTest, TellsWhereAFileStops) {
+  const std::string ends[] = {"after title", "after counts", "in nodes", "beyond node count", "in members",
+                              "after model", "in displacements", "in stresses", "complete"};
+  for (const golden::Row& row : golden::Rows("early_ends.txt")) {
+    const PlotFile file = ParsePlotFile(row.PlotText());
+    const std::string where = "early_ends.txt:" + std::to_string(row.line) + ": " + DescribeEnd(file);
+    EXPECT_EQ(ends[static_cast<int>(file.end)], row.fields[4]) << where;
+    EXPECT_EQ(file.nodes.size(), static_cast<std::size_t>(row.Number(5))) << where;
+    EXPECT_EQ(file.members.size(), static_cast<std::size_t>(row.Number(6))) << where;
+    EXPECT_TRUE(row.fields[7] == "-" ? DescribeEnd(file).empty() : DescribeEnd(file).find(row.fields[7]) != std::string::npos)
+        << where;
+  }
+  EXPECT_FALSE(IsAnalysedMember(ParsePlotFile(golden::WithRecord("two_bar", 1, "   1   3", 11)), 1)) << "above NELE = 1";
+  // LF line ends, the last one missing, and empty lines after the end are read as a complete file.
   std::string lineFeeds = golden::Join(golden::Lines("two_bar"), "\n");
   lineFeeds.pop_back();
-  const struct {
-    PlotFile file;
-    FileEnd end;
-    std::size_t nodes, members;
-    std::string description;
-  } cases[] = {
-      {FirstRecords("two_bar", 1), FileEnd::kAfterTitle, 0, 0, "The file ends after its title"},
-      {FirstRecords("two_bar", 2), FileEnd::kAfterCounts, 0, 0, "(NELE = 2, NNODE = 3)"},
-      {FirstRecords("two_bar", 4), FileEnd::kInNodes, 2, 0, "2 of the 3 node records"},
-      {FirstRecords("two_bar", 6), FileEnd::kInMembers, 3, 1, "1 of the 2 member records"},
-      {FirstRecords("two_bar", 7), FileEnd::kAfterModel, 3, 2, "before writing results"},
-      {FirstRecords("two_bar", 9), FileEnd::kInDisplacements, 3, 2, "2 of the 3 displacement records"},
-      {FirstRecords("two_bar", 11), FileEnd::kInStresses, 3, 2, "1 of the 2 stress records"},
-      {ParsePlotFile(WithRecord("two_bar", 1, "   2   2", 5)), FileEnd::kBeyondNodeCount, 3, 0, "(NNODE = 2) to node 3"},
-      {ParsePlotFile(WithRecord("two_bar", 1, "   1   3", 11)), FileEnd::kComplete, 3, 2, ""},
-      {ParsePlotFile(lineFeeds), FileEnd::kComplete, 3, 2, ""},
-      {ParsePlotFile(golden::Text("two_bar") + "\r\n\n"), FileEnd::kComplete, 3, 2, ""},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(c.file.end, c.end) << c.description;
-    EXPECT_EQ(c.file.nodes.size(), c.nodes) << c.description;
-    EXPECT_EQ(c.file.members.size(), c.members) << c.description;
-    EXPECT_NE(DescribeEnd(c.file).find(c.description), std::string::npos) << DescribeEnd(c.file);
-  }
-  EXPECT_FALSE(IsAnalysedMember(cases[8].file, 1));
-  EXPECT_EQ(cases[9].file.members[1].stress, -83.333) << "the last record without its line end";
+  EXPECT_EQ(ParsePlotFile(lineFeeds).members[1].stress, -83.333) << "the last record without its line end";
+  EXPECT_EQ(ParsePlotFile(golden::Text("two_bar") + "\r\n\n").end, FileEnd::kComplete) << "empty lines at the end";
 }
 
 TEST(ParsePlotFileTest, TakesAsterisksAndTextsOfNonFiniteValuesAsMissing) {

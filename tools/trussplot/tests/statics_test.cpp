@@ -1,4 +1,4 @@
-// The views, the forces and reactions worked out from a plot file, and its summary.
+// The views and scales, the forces and reactions worked out from a plot file, and its summary.
 #include "tools/trussplot/statics.h"
 
 #include <gtest/gtest.h>
@@ -14,44 +14,28 @@
 namespace trussplot {
 namespace {
 
-TEST(ProjectTest, EachViewPlacesTheAxesAsItsDescriptionSays) {
-  const double r2 = std::sqrt(0.5), r6 = 1.0 / std::sqrt(6.0), r3 = 1.0 / std::sqrt(3.0);
-  const struct {
-    View view;
-    Vec3 point;
-    double x, y, toward;
-  } cases[] = {
-      {View::kXY, {1, 2, 3}, 1, 2, 3},     {View::kXZ, {1, 2, 3}, 1, 3, -2},
-      {View::kYZ, {1, 2, 3}, 2, 3, 1},     {View::kIso, {1, 0, 0}, r2, -r6, r3},
-      {View::kIso, {0, 1, 0}, r2, r6, -r3}, {View::kIso, {0, 0, 1}, 0, 2 * r6, r3},
-  };
-  for (const auto& c : cases) {
-    const Point2 p = Project(c.view, c.point);
-    EXPECT_NEAR(p.x, c.x, 1e-12) << ViewWord(c.view) << " " << c.point[0] << c.point[1] << c.point[2];
-    EXPECT_NEAR(p.y, c.y, 1e-12) << ViewWord(c.view) << " " << c.point[0] << c.point[1] << c.point[2];
-    EXPECT_NEAR(TowardViewer(c.view, c.point), c.toward, 1e-12) << ViewWord(c.view);
-    EXPECT_EQ(ParseView(ViewWord(c.view)), c.view);
+// The numeric rules of the views, the automatic scale and zero force, one case a line.
+TEST(RulesTest, EachCaseOfTheRulesFile) {
+  for (const golden::Row& row : golden::Rows("rules.txt")) {
+    const std::string& rule = row.fields[0];
+    const auto number = [&](std::size_t k) { return std::stod(row.fields[k]); };
+    const std::string where = "rules.txt:" + std::to_string(row.line);
+    if (rule == "scale") {
+      EXPECT_DOUBLE_EQ(AutomaticScale(number(1), number(2)), number(3)) << where;
+    } else if (rule == "zero force") {
+      EXPECT_EQ(IsZeroForce(number(1), number(2)), row.fields[3] == "yes") << where;
+    } else {
+      const View view = ParseView(rule).value();
+      const Point2 p = Project(view, {number(1), number(2), number(3)});
+      EXPECT_NEAR(p.x, number(4), 1e-12) << where;
+      EXPECT_NEAR(p.y, number(5), 1e-12) << where;
+      EXPECT_NEAR(TowardViewer(view, {number(1), number(2), number(3)}), number(6), 1e-12) << where;
+      EXPECT_EQ(ViewWord(view), rule);
+    }
   }
   for (const char* word : {"", "ISO", "zx", "iso "}) EXPECT_FALSE(ParseView(word).has_value()) << word;
-}
-
-// The largest extent along an axis; the factor 0.1 x size / largest rounded down to 1, 1.5, 2, 3, 5
-// or 7.5 times a power of ten.
-TEST(AutomaticScaleTest, RoundsTheTenthRuleDownToAStep) {
   EXPECT_EQ(StructureSize(std::vector<Vec3>{{1, 1, -2}, {1.5, 0, 10}}), 12.0);
   EXPECT_EQ(StructureSize(std::vector<Vec3>{}), 0.0);
-  const double cases[][3] = {
-      {8.0, 0.3472E-02, 200.0},  // two-bar: raw 230.4
-      {5.0, 0.25, 2.0},          // raw exactly on a step
-      {10.0, 0.1, 10.0},         // raw exactly 10: the next power
-      {10.0, 0.134, 5.0},        // raw 7.46: below 7.5
-      {1.0, 0.0201, 3.0},        // raw 4.975
-      {1.0, 0.7, 0.1},           // raw 0.142...
-      {0.0, 1.0, 1.0},           // no size
-      {10.0, 0.0, 1.0},          // nothing moves
-      {1e300, 1e-300, 1.0},      // raw overflows
-  };
-  for (const auto& c : cases) EXPECT_DOUBLE_EQ(AutomaticScale(c[0], c[1]), c[2]) << c[0] << " " << c[1];
 }
 
 // By hand: each bar of the two-bar truss carries 1000 / 2 / (3/5) = 833.33 in compression; each
@@ -103,17 +87,9 @@ TEST(StaticsTest, EveryExampleIsInEquilibriumAndSeenInItsPlane) {
   }
 }
 
-TEST(StaticsTest, ZeroForceIsExactZeroOrBelowAMillionthOfTheLargest) {
-  const double cases[][3] = {{0.0, 0.0, 1}, {-0.0001, 38403.0, 1}, {0.99e-4, 100.0, 1}, {1.01e-4, 100.0, 0},
-                             {-1e-30, 0.0, 0}};
-  for (const auto& c : cases) EXPECT_EQ(IsZeroForce(c[0], c[1]), c[2] != 0) << c[0] << " of " << c[1];
-}
-
 // The summary of a complete file and of files that ended early: each section says what it can.
 TEST(SummaryTest, GivesWhatTheFileHoldsAndNamesWhatIsMissing) {
-  const std::vector<golden::Row> rows = golden::Rows("summary.txt");
-  ASSERT_FALSE(rows.empty());
-  for (const golden::Row& row : rows) {
+  for (const golden::Row& row : golden::Rows("summary.txt")) {
     const PlotFile file = ParsePlotFile(row.PlotText());
     const std::string text = "\n" + (row.fields[4] == "json" ? WriteSummaryJson(file) : WriteSummary(file));
     EXPECT_NE(text.find("\n" + row.fields[5] + "\n"), std::string::npos) << "summary.txt:" << row.line << text;
