@@ -422,10 +422,3 @@ inline double FormatWork(std::string_view text, double elements) {
 }
 
 }  // namespace fuzz
-
-// Every target starts by preparing its scratch folder. Each target is a program of its own with
-// this header included once, so the fuzzer's start-up hook is defined here.
-extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
-  fuzz::PrepareScratchFolder(argc, argv);
-  return 0;
-}
