@@ -1,4 +1,4 @@
-// The views and scales, the forces and reactions worked out from a plot file, and its summary.
+// The views and scales, the equilibrium worked out from a plot file, and its summary.
 #include "tools/trussplot/statics.h"
 
 #include <gtest/gtest.h>
@@ -26,10 +26,10 @@ TEST(RulesTest, EachCaseOfTheRulesFile) {
       EXPECT_EQ(IsZeroForce(number(1), number(2)), row.fields[3] == "yes") << where;
     } else {
       const View view = ParseView(rule).value();
-      const Point2 p = Project(view, {number(1), number(2), number(3)});
-      EXPECT_NEAR(p.x, number(4), 1e-12) << where;
-      EXPECT_NEAR(p.y, number(5), 1e-12) << where;
-      EXPECT_NEAR(TowardViewer(view, {number(1), number(2), number(3)}), number(6), 1e-12) << where;
+      const Vec3 point{number(1), number(2), number(3)};
+      EXPECT_NEAR(Project(view, point).x, number(4), 1e-12) << where;
+      EXPECT_NEAR(Project(view, point).y, number(5), 1e-12) << where;
+      EXPECT_NEAR(TowardViewer(view, point), number(6), 1e-12) << where;
       EXPECT_EQ(ViewWord(view), rule);
     }
   }
