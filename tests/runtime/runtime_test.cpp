@@ -72,7 +72,9 @@ bool throwInClosing = false, closingFinished = false;
 
 void CloseUnitsHook() {
   ++closings;
-  for (int i = 0; i < errorsInClosing; ++i) Fatal(Error(6422, StatementKind::kWrite, "M", std::string(1, static_cast<char>('A' + i))));
+  for (int i = 0; i < errorsInClosing; ++i) {
+    Fatal(Error(6422, StatementKind::kWrite, "M", std::string(1, static_cast<char>('A' + i))));
+  }
   if (throwInClosing) Raise(6423);
   closingFinished = true;
 }

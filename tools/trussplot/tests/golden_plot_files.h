@@ -64,7 +64,7 @@ inline std::string WithRecord(const std::string& example, std::size_t index, con
 // the file. The first four fields name a plot file: an example ("-": the empty text), the records
 // kept ("*": all), a record index ("-": none) and the record put there.
 struct Row {
-  int line = 0;
+  std::string where;  // "<name>:<line>", for messages
   std::vector<std::string> fields;
 
   int Number(std::size_t field) const { return std::stoi(fields[field]); }
@@ -82,7 +82,7 @@ inline std::vector<Row> Rows(const std::string& name) {
   int number = 0;
   for (std::string line; std::getline(in, line);) {
     if (++number, line.empty() || line[0] == '#') continue;
-    Row& row = rows.emplace_back(Row{number, {}});
+    Row& row = rows.emplace_back(Row{name + ":" + std::to_string(number), {}});
     for (std::size_t at = 0, end = 0; end != std::string::npos; at = end + 3) {
       end = line.find(" | ", at);
       row.fields.push_back(line.substr(at, end == std::string::npos ? end : end - at));

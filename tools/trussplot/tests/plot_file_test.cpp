@@ -14,14 +14,16 @@ TEST(ParsePlotFileTest, TellsWhereAFileStops) {
                               "after model", "in displacements", "in stresses", "complete"};
   for (const golden::Row& row : golden::Rows("early_ends.txt")) {
     const PlotFile file = ParsePlotFile(row.PlotText());
-    const std::string where = "early_ends.txt:" + std::to_string(row.line) + ": " + DescribeEnd(file);
+    const std::string where = row.where + ": " + DescribeEnd(file);
     EXPECT_EQ(ends[static_cast<int>(file.end)], row.fields[4]) << where;
     EXPECT_EQ(file.nodes.size(), static_cast<std::size_t>(row.Number(5))) << where;
     EXPECT_EQ(file.members.size(), static_cast<std::size_t>(row.Number(6))) << where;
-    EXPECT_TRUE(row.fields[7] == "-" ? DescribeEnd(file).empty() : DescribeEnd(file).find(row.fields[7]) != std::string::npos)
+    const std::string description = DescribeEnd(file);
+    EXPECT_TRUE(row.fields[7] == "-" ? description.empty() : description.find(row.fields[7]) != std::string::npos)
         << where;
   }
-  EXPECT_FALSE(IsAnalysedMember(ParsePlotFile(golden::WithRecord("two_bar", 1, "   1   3", 11)), 1)) << "above NELE = 1";
+  const PlotFile oneMember = ParsePlotFile(golden::WithRecord("two_bar", 1, "   1   3", 11));
+  EXPECT_FALSE(IsAnalysedMember(oneMember, 1)) << "member 2 is numbered above NELE = 1";
   // LF line ends, the last one missing, and empty lines after the end are read as a complete file.
   std::string lineFeeds = golden::Join(golden::Lines("two_bar"), "\n");
   lineFeeds.pop_back();
@@ -47,12 +49,12 @@ TEST(ParsePlotFileTest, NamesTheLineAndColumnOfTextThatIsNotAPlotFile) {
   for (const golden::Row& row : golden::Rows("parse_errors.txt")) {
     try {
       ParsePlotFile(row.PlotText());
-      ADD_FAILURE() << "parse_errors.txt:" << row.line << ": no error";
+      ADD_FAILURE() << row.where << ": no error";
     } catch (const PlotFileError& error) {
-      EXPECT_EQ(error.line(), row.Number(4)) << "parse_errors.txt:" << row.line << ": " << error.what();
-      EXPECT_EQ(error.column(), row.Number(5)) << "parse_errors.txt:" << row.line << ": " << error.what();
+      EXPECT_EQ(error.line(), row.Number(4)) << row.where << ": " << error.what();
+      EXPECT_EQ(error.column(), row.Number(5)) << row.where << ": " << error.what();
       EXPECT_NE(std::string(error.what()).find(row.fields[6]), std::string::npos)
-          << "parse_errors.txt:" << row.line << ": " << error.what();
+          << row.where << ": " << error.what();
     }
   }
 }

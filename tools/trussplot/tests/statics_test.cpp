@@ -19,7 +19,7 @@ TEST(RulesTest, EachCaseOfTheRulesFile) {
   for (const golden::Row& row : golden::Rows("rules.txt")) {
     const std::string& rule = row.fields[0];
     const auto number = [&](std::size_t k) { return std::stod(row.fields[k]); };
-    const std::string where = "rules.txt:" + std::to_string(row.line);
+    const std::string where = row.where;
     if (rule == "scale") {
       EXPECT_DOUBLE_EQ(AutomaticScale(number(1), number(2)), number(3)) << where;
     } else if (rule == "zero force") {
@@ -72,8 +72,9 @@ TEST(StaticsTest, EveryExampleIsInEquilibriumAndSeenInItsPlane) {
 TEST(SummaryTest, GivesWhatTheFileHoldsAndNamesWhatIsMissing) {
   for (const golden::Row& row : golden::Rows("summary.txt")) {
     const PlotFile file = ParsePlotFile(row.PlotText());
-    const std::string text = "\n" + (row.fields[4] == "json" ? WriteSummaryJson(file) : WriteSummary(file));
-    EXPECT_NE(text.find("\n" + row.fields[5] + "\n"), std::string::npos) << "summary.txt:" << row.line << text;
+    std::string text = "\n";
+    text += row.fields[4] == "json" ? WriteSummaryJson(file) : WriteSummary(file);
+    EXPECT_NE(text.find("\n" + row.fields[5] + "\n"), std::string::npos) << row.where << text;
   }
 }
 

@@ -100,10 +100,10 @@ TEST(WriteSvgTest, DrawsWhatTheFileHoldsAsSeenAndSaysWhatIsMissing) {
   for (const golden::Row& row : golden::Rows("picture.txt")) {
     const std::string document = WriteSvg(ParsePlotFile(row.PlotText()), {ParseView(row.fields[4]), {}});
     Xml svg = ParseXml(document);
-    ASSERT_TRUE(svg.wellFormed) << "picture.txt:" << row.line;
-    for (std::size_t k = 0; k < 6; ++k) EXPECT_EQ(svg.count[counted[k]], row.Number(5 + k)) << "picture.txt:" << row.line << " " << counted[k];
-    EXPECT_TRUE(document.find(row.fields[11]) != std::string::npos || svg.text[""].find(row.fields[11]) != std::string::npos)
-        << "picture.txt:" << row.line;
+    ASSERT_TRUE(svg.wellFormed) << row.where;
+    for (std::size_t k = 0; k < 6; ++k) EXPECT_EQ(svg.count[counted[k]], row.Number(5 + k)) << row.where << counted[k];
+    const std::string& words = row.fields[11];
+    EXPECT_TRUE(document.find(words) != std::string::npos || svg.text[""].find(words) != std::string::npos) << row.where;
   }
   EXPECT_EQ(ParseXml(WriteSvg(golden::Parsed("two_bar"), {})).text["colour-bar-value"], " 83.33 41.67 0 -41.67 -83.33");
   EXPECT_EQ(StressColour(20.0, 10.0), StressColour(10.0, 10.0)) << "beyond the range takes the end colour";
@@ -143,10 +143,10 @@ TEST(RunTrussPlotTest, WritesWhatIsAskedOrSaysWhyNot) {
     std::istringstream words(inFolder(row.fields[3]));
     for (std::string word; words >> word;) arguments.push_back(word);
     std::ostringstream out, errors;
-    EXPECT_EQ(RunTrussPlot(arguments, out, errors), row.Number(0)) << "command.txt:" << row.line << errors.str();
+    EXPECT_EQ(RunTrussPlot(arguments, out, errors), row.Number(0)) << row.where << errors.str();
     for (const auto& [text, expected] : {std::pair{out.str(), row.fields[1]}, {errors.str(), row.fields[2]}}) {
       EXPECT_TRUE(expected == "-" ? text.empty() : text.find(inFolder(expected)) != std::string::npos)
-          << "command.txt:" << row.line << ": " << text;
+          << row.where << ": " << text;
     }
   }
   EXPECT_NE(golden::ReadBytes(folder + "/p.svg").find("Largest displacement: -0.003472 at node 2"), std::string::npos);
