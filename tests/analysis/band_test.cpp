@@ -12,7 +12,6 @@
 
 #include "analysis/band_solver.h"
 #include "analysis/band_stiffness.h"
-#include "analysis/fixed_array.h"
 
 namespace analysis {
 namespace {
@@ -48,37 +47,6 @@ TEST(BandLocationTest, EveryBandShapeAndThePlacesLeftOfTheDiagonal) {
   const int cases[][5] = {{5, 3, 9, 5, 23}, {7, 5, 9, 5, 32}, {3, 1, 9, 8, 16},
                           {150, 150, 150, 149, kBandCapacity}, {150, 150, 150, 20, 150 * 21 - 20 * 21 / 2}};
   for (const auto& c : cases) EXPECT_EQ(Location(c[0], c[1], c[2], c[3]), c[4]) << c[0] << "," << c[1];
-}
-
-TEST(AssembleBlockTest, MemberBlocksLandOnTheUpperTriangleReadAlongTheElementsColumns) {
-  // ESTIFF(r, s) = 10r + s, not symmetric, so a block read along rows instead of columns shows.
-  Array<float, 6, 6> ESTIFF;
-  for (int r = 1; r <= 6; ++r) {
-    for (int s = 1; s <= 6; ++s) ESTIFF(r, s) = static_cast<float>(10 * r + s);
-  }
-  for (const auto [I, J, NNODE] : {std::array{1, 2, 2}, {3, 1, 3}, {2, 5, 6}, {6, 4, 6}}) {
-    const int NEQ = 3 * NNODE, MUD = 3 * std::abs(I - J) + 2, NODE[2] = {I, J};
-    std::vector<float> STIFF(kBandCapacity, 0.0f);
-    for (int u = 1; u <= 2; ++u) {
-      for (int v = 1; v <= 2; ++v) {
-        AssembleBlock(STIFF.data(), 3 * NODE[u - 1] - 2, 3 * NODE[v - 1] - 2, MUD, NEQ, ESTIFF.data(),
-                      3 * u - 2, 3 * v - 2, 6, 3);
-      }
-    }
-    // Element row r belongs to equation g(r); entry (g(r), g(s)) holds ESTIFF(s, r).
-    std::vector<float> full(static_cast<std::size_t>(NEQ * NEQ), 0.0f);
-    auto g = [&](int r) { return r <= 3 ? 3 * (I - 1) + r : 3 * (J - 1) + r - 3; };
-    for (int r = 1; r <= 6; ++r) {
-      for (int s = 1; s <= 6; ++s) full[(g(r) - 1) * NEQ + g(s) - 1] = ESTIFF(s, r);
-    }
-    for (int i = 1; i <= NEQ; ++i) {
-      for (int j = i; j <= std::min(i + MUD, NEQ); ++j) {
-        EXPECT_EQ(STIFF[CountedPosition(i, j, NEQ, MUD) - 1], full[(i - 1) * NEQ + j - 1])
-            << "member " << I << "->" << J << " (" << i << "," << j << ")";
-      }
-    }
-    EXPECT_EQ(std::count(STIFF.begin(), STIFF.end(), 0.0f), kBandCapacity - 21) << "only the upper triangle";
-  }
 }
 
 TEST(FixDofTest, ClearsRowAndColumnAndSetsTheDiagonal) {
@@ -148,44 +116,37 @@ TEST(SolveBandTest, WorkedCases) {
 
 // A = U'U for a unit upper triangular band U of small integers: A, its factor and the solution
 // of an integer system are exact in single precision, for every band shape and column grouping.
-struct IntegerSystem {
-  int N, p;
-  std::vector<int> U;       // row-major N x N
-  std::vector<float> band;  // A in the band layout
-  IntegerSystem(int n, int mud, unsigned seed) : N(n), p(mud), U(n * n), band(kBandCapacity) {
-    std::mt19937 rng(seed);
-    std::uniform_int_distribution<int> entry(-2, 2);
-    for (int i = 1; i <= N; ++i) {
-      for (int j = i; j <= std::min(i + p, N); ++j) U[(i - 1) * N + j - 1] = i == j ? 1 : entry(rng);
-    }
-    for (int i = 1; i <= N; ++i) {
-      for (int j = i; j <= std::min(i + p, N); ++j) At(i, j) = static_cast<float>(A(i, j));
-    }
-  }
-  int A(int i, int j) const {
-    int a = 0;
-    for (int l = 1; l <= std::min(i, j); ++l) a += U[(l - 1) * N + i - 1] * U[(l - 1) * N + j - 1];
-    return a;
-  }
-  float& At(int i, int j) { return band[CountedPosition(i, j, N, p) - 1]; }
-};
-
 TEST(SolveBandTest, IntegerSystemsFactorAndSolveExactly) {
   for (int N = 1; N <= 50; ++N) {
     for (int p = 0; p < std::min(N, 10); ++p) {
-      IntegerSystem S(N, p, static_cast<unsigned>(1000 * N + p));
-      std::vector<float> x(2 * N), R(2 * N, 0.0f);
+      std::mt19937 rng(static_cast<unsigned>(1000 * N + p));
+      std::uniform_int_distribution<int> entry(-2, 2);
+      std::vector<int> U(N * N);  // row-major N x N
+      for (int i = 1; i <= N; ++i) {
+        for (int j = i; j <= std::min(i + p, N); ++j) U[(i - 1) * N + j - 1] = i == j ? 1 : entry(rng);
+      }
+      const auto A = [&](int i, int j) {
+        int a = 0;
+        for (int l = 1; l <= std::min(i, j); ++l) a += U[(l - 1) * N + i - 1] * U[(l - 1) * N + j - 1];
+        return static_cast<float>(a);
+      };
+      std::vector<float> band(kBandCapacity), x(2 * N), R(2 * N, 0.0f);
+      for (int i = 1; i <= N; ++i) {
+        for (int j = i; j <= std::min(i + p, N); ++j) band[CountedPosition(i, j, N, p) - 1] = A(i, j);
+      }
       for (int k = 0; k < 2 * N; ++k) x[k] = static_cast<float>((k * 5 + N) % 7 - 3);
       for (int c = 0; c < 2; ++c) {
         for (int i = 1; i <= N; ++i) {
-          for (int j = 1; j <= N; ++j) R[c * N + i - 1] += static_cast<float>(S.A(i, j)) * x[c * N + j - 1];
+          for (int j = 1; j <= N; ++j) R[c * N + i - 1] += A(i, j) * x[c * N + j - 1];
         }
       }
       int IER = 99;
-      SolveBand(R.data(), S.band.data(), N, 2, p, 1, 1e-5f, IER);
+      SolveBand(R.data(), band.data(), N, 2, p, 1, 1e-5f, IER);
       ASSERT_EQ(IER, 0) << "N " << N << " p " << p;
       for (int i = 1; i <= N; ++i) {
-        for (int j = i; j <= std::min(i + p, N); ++j) ASSERT_EQ(S.At(i, j), S.U[(i - 1) * N + j - 1]);
+        for (int j = i; j <= std::min(i + p, N); ++j) {
+          ASSERT_EQ(band[CountedPosition(i, j, N, p) - 1], U[(i - 1) * N + j - 1]) << i << "," << j;
+        }
       }
       ASSERT_EQ(R, x) << "N " << N << " p " << p;
     }

@@ -1,9 +1,7 @@
 // A member's geometry, its stiffness and its stress.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <bit>
-#include <cfenv>
 #include <cmath>
 #include <cstdint>
 #include <limits>
@@ -33,9 +31,9 @@ struct Member {
     MemberStiffness(1, I, J, ESTIFF.data(), XC, YC, ZC, &A, &E);
     return ESTIFF;
   }
-  float Stress(const float (&D)[6], int I = 1, int J = 2) const {
+  float Stress(const float (&D)[6]) const {
     float STRESS = 99.0f;
-    MemberStress(1, I, J, STRESS, XC, YC, ZC, &E, D);
+    MemberStress(1, 1, 2, STRESS, XC, YC, ZC, &E, D);
     return STRESS;
   }
 };
@@ -59,25 +57,6 @@ TEST(MatrixProductTest, ColumnMajorWithEveryPartialSumRounded) {
     EXPECT_EQ(Bits(R1), Bits(c[3])) << c[0] << " " << c[1] << " " << c[2];
     EXPECT_EQ(Bits(R2), Bits(c[3])) << c[0] << " " << c[1] << " " << c[2];
   }
-}
-
-TEST(MemberGeometryTest, OverwritesAllOfTAndAZeroLengthGivesNaNs) {
-  // A zero length is not caught: 0/0 raises the invalid-operation flag (a trap when armed).
-  const Member cases[] = {{{0, 3}, {0, 4}, {0, 0}}, {{1, 1}, {2, 2}, {3, 3}}};
-  const float expected[] = {0.6f, 0, 0.8f, 0, 0, 0, 0, 0.6f, 0, 0.8f, 0, 0};
-  for (const Member& m : cases) {
-    float T[12];
-    std::fill(T, T + 12, 99.0f);
-    std::feclearexcept(FE_ALL_EXCEPT);
-    MemberGeometry(T, 1, 2, m.XC, m.YC, m.ZC);
-    const bool zero = m.XC[0] == m.XC[1];
-    EXPECT_EQ(std::fetestexcept(FE_INVALID) != 0, zero);
-    if (zero) {
-      EXPECT_TRUE(std::isnan(T[0]));
-    }
-    for (int i = 0; i < 12 && !zero; ++i) EXPECT_EQ(T[i], expected[i]) << i;
-  }
-  std::feclearexcept(FE_ALL_EXCEPT);
 }
 
 TEST(MemberStiffnessTest, SingleRoundedEntriesSymmetricWhicheverWayRound) {
@@ -136,20 +115,6 @@ TEST(MemberStressTest, PartialSumsRoundedInTheirOrder) {
       {"scaled cosines", {{0, 3}, {0, 4}, {0, 0}, 25}, {0, 0, 0, 1, 0, 0}, 3.0f},
   };
   for (const auto& c : cases) EXPECT_EQ(Bits(c.m.Stress(c.D) + 0.0f), Bits(c.expected)) << c.name;
-
-}
-
-TEST(MemberStressTest, TakesTheDisplacementsOfItsOwnNodes) {
-  // Member 2 from node 4 at (0,3,0) to node 2 at the origin, E = 30: E/L = 10 along -y; every
-  // other node is NaN. Node 4 moves 0.5 along +y and node 2 follows by 0.25: a tension of 2.5.
-  const float XC[5] = {nan, 0, nan, 0, nan}, YC[5] = {nan, 0, nan, 3, nan}, ZC[5] = {nan, 0, nan, 0, nan};
-  float D[15];
-  std::fill(D, D + 15, nan);
-  D[3] = 5, D[4] = 0.25f, D[5] = 8, D[9] = 7, D[10] = 0.5f, D[11] = 9;
-  const float E[2] = {nan, 30};
-  float STRESS = 99.0f;
-  MemberStress(2, 4, 2, STRESS, XC, YC, ZC, E, D);
-  EXPECT_EQ(STRESS, 2.5f);
 }
 
 TEST(MemberGeometryTest, NonNumericLengthWritesTheMessageAndStops) {

@@ -1,12 +1,13 @@
-// The plot files the truss program wrote for the examples (tests/e2e/golden/<example>.grp, whose
-// bytes were checked by hand), read for the tests.
+// The files the truss program wrote for the examples (tests/e2e/golden/<example>.grp, whose bytes
+// were checked by hand), read for the tests, and texts made from them.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "tools/trussplot/plot_file.h"
@@ -24,41 +25,71 @@ inline std::string ReadBytes(const std::filesystem::path& path) {
   return bytes.str();
 }
 
-inline std::string Text(std::string_view example) {
-  return ReadBytes(std::filesystem::path(TRUSS_SOURCE_DIR) / "tests/e2e/golden" / (std::string(example) + ".grp"));
+inline std::string Text(const std::string& example, const std::string& suffix = ".grp") {
+  return ReadBytes(std::filesystem::path(TRUSS_SOURCE_DIR) / "tests/e2e/golden" / (example + suffix));
 }
 
+inline PlotFile Parsed(const std::string& example) { return ParsePlotFile(Text(example)); }
+
 // The records of an example's plot file, without their CR LF line ends.
-inline std::vector<std::string> Lines(std::string_view example) {
+inline std::vector<std::string> Lines(const std::string& example) {
   std::vector<std::string> lines;
-  std::istringstream in(Text(example));
-  for (std::string line; std::getline(in, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    lines.push_back(line);
+  const std::string text = Text(example);
+  for (std::size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
+    lines.push_back(text.substr(at, end - at));
   }
   return lines;
 }
 
 // Records joined into a file, each ended by `end`.
-inline std::string Join(const std::vector<std::string>& lines, std::string_view end = "\r\n") {
+inline std::string Join(const std::vector<std::string>& lines, const std::string& end = "\r\n") {
   std::string text;
   for (const std::string& line : lines) text.append(line).append(end);
   return text;
 }
 
-// The first `count` records of an example: the file of a run that stopped early.
-inline PlotFile FirstRecords(std::string_view example, std::size_t count) {
+// An example's file with record `index` (0-based; npos: none) replaced, cut after `count` records.
+inline std::string WithRecord(const std::string& example, std::size_t index, const std::string& record,
+                              std::size_t count = 9999) {
   std::vector<std::string> lines = Lines(example);
-  lines.resize(count);
-  return ParsePlotFile(Join(lines));
+  if (index != std::string::npos) {
+    lines.resize(std::max(lines.size(), index + 1));
+    lines[index] = record;
+  }
+  lines.resize(std::min(lines.size(), count));
+  return Join(lines);
 }
 
-// An example's file with record `index` (0-based) replaced.
-inline std::string WithRecord(std::string_view example, std::size_t index, const std::string& record) {
-  std::vector<std::string> lines = Lines(example);
-  lines.resize(std::max(lines.size(), index + 1));
-  lines[index] = record;
-  return Join(lines);
+// A line of tests/cases/<name>, cut at " | " into its fields; lines starting with '#' describe
+// the file. The first four fields name a plot file: an example ("-": the empty text), the records
+// kept ("*": all), a record index ("-": none) and the record put there.
+struct Row {
+  std::string where;  // "<name>:<line>", for messages
+  std::vector<std::string> fields;
+
+  int Number(std::size_t field) const { return std::stoi(fields[field]); }
+  std::string PlotText() const {
+    if (fields[0] == "-") return "";
+    return WithRecord(fields[0], fields[2] == "-" ? std::string::npos : std::stoul(fields[2]), fields[3],
+                      fields[1] == "*" ? 9999 : std::stoul(fields[1]));
+  }
+};
+
+// The cases of a file; a file that cannot be read, or holds none, fails the test.
+inline std::vector<Row> Rows(const std::string& name) {
+  std::ifstream in(std::filesystem::path(TRUSS_SOURCE_DIR) / "tools/trussplot/tests/cases" / name);
+  std::vector<Row> rows;
+  int number = 0;
+  for (std::string line; std::getline(in, line);) {
+    if (++number, line.empty() || line[0] == '#') continue;
+    Row& row = rows.emplace_back(Row{name + ":" + std::to_string(number), {}});
+    for (std::size_t at = 0, end = 0; end != std::string::npos; at = end + 3) {
+      end = line.find(" | ", at);
+      row.fields.push_back(line.substr(at, end == std::string::npos ? end : end - at));
+    }
+  }
+  if (rows.empty()) ADD_FAILURE() << name << ": no cases";
+  return rows;
 }
 
 }  // namespace trussplot::golden

@@ -3,63 +3,32 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "tools/trussplot/tests/golden_plot_files.h"
 
 namespace trussplot {
 namespace {
 
-using golden::WithRecord;
-
-// Every example's plot file reads complete (the statics tests check its values through the forces
-// and reactions), also with LF line ends, the last one missing, or empty lines after the end.
-TEST(ParsePlotFileTest, ReadsEveryExamplesPlotFile) {
-  for (const char* name : golden::kExamples) {
-    const PlotFile file = ParsePlotFile(golden::Text(name));
-    EXPECT_EQ(file.end, FileEnd::kComplete) << name << ": " << DescribeEnd(file);
-    EXPECT_EQ(file.nodes.size(), static_cast<std::size_t>(*file.NNODE)) << name;
-    EXPECT_EQ(file.members.size(), static_cast<std::size_t>(*file.NELE)) << name;
+TEST(ParsePlotFileTest, TellsWhereAFileStops) {
+  const std::string ends[] = {"after title", "after counts", "in nodes", "beyond node count", "in members",
+                              "after model", "in displacements", "in stresses", "complete"};
+  for (const golden::Row& row : golden::Rows("early_ends.txt")) {
+    const PlotFile file = ParsePlotFile(row.PlotText());
+    const std::string where = row.where + ": " + DescribeEnd(file);
+    EXPECT_EQ(ends[static_cast<int>(file.end)], row.fields[4]) << where;
+    EXPECT_EQ(file.nodes.size(), static_cast<std::size_t>(row.Number(5))) << where;
+    EXPECT_EQ(file.members.size(), static_cast<std::size_t>(row.Number(6))) << where;
+    const std::string description = DescribeEnd(file);
+    EXPECT_TRUE(row.fields[7] == "-" ? description.empty() : description.find(row.fields[7]) != std::string::npos)
+        << where;
   }
+  const PlotFile oneMember = ParsePlotFile(golden::WithRecord("two_bar", 1, "   1   3", 11));
+  EXPECT_FALSE(IsAnalysedMember(oneMember, 1)) << "member 2 is numbered above NELE = 1";
+  // LF line ends, the last one missing, and empty lines after the end are read as a complete file.
   std::string lineFeeds = golden::Join(golden::Lines("two_bar"), "\n");
   lineFeeds.pop_back();
-  EXPECT_EQ(ParsePlotFile(lineFeeds).members[1].stress, -83.333) << "LF line ends, the last one missing";
+  EXPECT_EQ(ParsePlotFile(lineFeeds).members[1].stress, -83.333) << "the last record without its line end";
   EXPECT_EQ(ParsePlotFile(golden::Text("two_bar") + "\r\n\n").end, FileEnd::kComplete) << "empty lines at the end";
-}
-
-// A run that stops early leaves the first records of the file; so does one that stops on a node
-// numbering error (node records past NNODE). Member records numbered above NELE are kept.
-TEST(ParsePlotFileTest, TellsWhereAnEarlyEndedFileStops) {
-  std::vector<std::string> pastNodes = golden::Lines("two_bar");
-  pastNodes[1] = "   2   2";
-  pastNodes.resize(5);
-  std::vector<std::string> aboveNELE = golden::Lines("two_bar");
-  aboveNELE[1] = "   1   3";
-  aboveNELE.pop_back();
-  const struct {
-    PlotFile file;
-    FileEnd end;
-    std::size_t nodes, members;
-    std::string description;
-  } cases[] = {
-      {golden::FirstRecords("two_bar", 1), FileEnd::kAfterTitle, 0, 0, "The file ends after its title"},
-      {golden::FirstRecords("two_bar", 2), FileEnd::kAfterCounts, 0, 0, "(NELE = 2, NNODE = 3)"},
-      {golden::FirstRecords("two_bar", 4), FileEnd::kInNodes, 2, 0, "2 of the 3 node records"},
-      {golden::FirstRecords("two_bar", 6), FileEnd::kInMembers, 3, 1, "1 of the 2 member records"},
-      {golden::FirstRecords("two_bar", 7), FileEnd::kAfterModel, 3, 2, "before writing results"},
-      {golden::FirstRecords("two_bar", 9), FileEnd::kInDisplacements, 3, 2, "2 of the 3 displacement records"},
-      {golden::FirstRecords("two_bar", 11), FileEnd::kInStresses, 3, 2, "1 of the 2 stress records"},
-      {ParsePlotFile(golden::Join(pastNodes)), FileEnd::kBeyondNodeCount, 3, 0, "(NNODE = 2) to node 3"},
-      {ParsePlotFile(golden::Join(aboveNELE)), FileEnd::kComplete, 3, 2, ""},
-  };
-  for (const auto& c : cases) {
-    EXPECT_EQ(c.file.end, c.end) << c.description;
-    EXPECT_EQ(c.file.nodes.size(), c.nodes) << c.description;
-    EXPECT_EQ(c.file.members.size(), c.members) << c.description;
-    EXPECT_NE(DescribeEnd(c.file).find(c.description), std::string::npos) << DescribeEnd(c.file);
-  }
-  EXPECT_FALSE(IsAnalysedMember(cases[8].file, 1));
-  EXPECT_FALSE(cases[8].file.members[1].hasStress);
 }
 
 TEST(ParsePlotFileTest, TakesAsterisksAndTextsOfNonFiniteValuesAsMissing) {
@@ -77,40 +46,15 @@ TEST(ParsePlotFileTest, TakesAsterisksAndTextsOfNonFiniteValuesAsMissing) {
 }
 
 TEST(ParsePlotFileTest, NamesTheLineAndColumnOfTextThatIsNotAPlotFile) {
-  std::vector<std::string> memberAfterPastNodes = golden::Lines("two_bar");
-  memberAfterPastNodes[1] = "   2   2";
-  memberAfterPastNodes.resize(6);
-  const std::string node2 = "  2 0 0 1  .4000E+01  .3000E+01  .0000E+00  .0000E+00 -.1000E+04  .0000E+00";
-  const struct {
-    std::string text;
-    int line, column;
-    std::string problem;
-  } cases[] = {
-      {"", 1, 1, "the file is empty"},
-      {WithRecord("two_bar", 0, "TWO-BAR"), 1, 1, "not blank"},
-      {WithRecord("two_bar", 0, " " + std::string(80, 'T') + "XY"), 1, 82, "past column 81"},
-      {WithRecord("two_bar", 1, "   2   x"), 2, 8, "the node count (columns 6-8 of a counts record) is not a number"},
-      {WithRecord("two_bar", 2, "  1x" + node2.substr(4)), 3, 4, "column 4 of a node record must be blank"},
-      {WithRecord("two_bar", 3, node2.substr(0, 42)), 4, 43, "ends at column 42"},
-      {WithRecord("two_bar", 3, node2 + "  X"), 4, 78, "text after"},
-      {WithRecord("two_bar", 3, node2.substr(0, 13) + "x" + node2.substr(14)), 4, 14,
-       "the x coordinate (columns 11-20 of a node record) holds the unexpected character 'x'"},
-      {WithRecord("two_bar", 3, "  3" + node2.substr(3)), 4, 2, "node record numbered 3 where number 2 was expected"},
-      {WithRecord("two_bar", 4, "  1  1  2       .2000E+06       .1000E+02"), 5, 1,
-       "expected node record 3 of 3, found a record of 41 columns like a member record"},
-      {WithRecord("two_bar", 5, "  1  1  2                       .1000E+02"), 6, 11, "the modulus (columns 11-25"},
-      {WithRecord("two_bar", 6, "  2  2 *3       .2000E+06       .1000E+02"), 7, 8, "is not a number"},
-      {WithRecord("two_bar", 12, "   3     -.83333E+02"), 13, 1, "more stress records than the member count"},
-      {golden::Join(memberAfterPastNodes), 6, 1, "past the node count (NNODE = 2) end a plot file"},
-  };
-  for (const auto& c : cases) {
+  for (const golden::Row& row : golden::Rows("parse_errors.txt")) {
     try {
-      ParsePlotFile(c.text);
-      ADD_FAILURE() << c.problem << ": no error";
+      ParsePlotFile(row.PlotText());
+      ADD_FAILURE() << row.where << ": no error";
     } catch (const PlotFileError& error) {
-      EXPECT_EQ(error.line(), c.line) << error.what();
-      EXPECT_EQ(error.column(), c.column) << error.what();
-      EXPECT_NE(std::string(error.what()).find(c.problem), std::string::npos) << c.problem << "\n" << error.what();
+      EXPECT_EQ(error.line(), row.Number(4)) << row.where << ": " << error.what();
+      EXPECT_EQ(error.column(), row.Number(5)) << row.where << ": " << error.what();
+      EXPECT_NE(std::string(error.what()).find(row.fields[6]), std::string::npos)
+          << row.where << ": " << error.what();
     }
   }
 }

@@ -1,3 +1,4 @@
+// The views and scales, the equilibrium worked out from a plot file, and its summary.
 #include "tools/trussplot/statics.h"
 
 #include <gtest/gtest.h>
@@ -13,36 +14,36 @@
 namespace trussplot {
 namespace {
 
-// By hand: each bar of the two-bar truss carries 1000 / 2 / (3/5) = 833.33 in compression; each
-// support takes 500 up and 4/5 x 833.33 = 666.67 inwards.
-TEST(StaticsTest, TwoBarMatchesTheHandSolution) {
-  const Statics s = ComputeStatics(ParsePlotFile(golden::Text("two_bar")));
-  ASSERT_TRUE(s.forcesKnown);
-  ASSERT_EQ(s.members.size(), 2u);
-  for (const MemberResult& m : s.members) {
-    EXPECT_NEAR(*m.force, -833.33, 0.01) << m.K;
-    EXPECT_EQ(*m.length, 5.0) << m.K;
+// The numeric rules of the views, the automatic scale and zero force, one case a line.
+TEST(RulesTest, EachCaseOfTheRulesFile) {
+  for (const golden::Row& row : golden::Rows("rules.txt")) {
+    const std::string& rule = row.fields[0];
+    const auto number = [&](std::size_t k) { return std::stod(row.fields[k]); };
+    const std::string where = row.where;
+    if (rule == "scale") {
+      EXPECT_DOUBLE_EQ(AutomaticScale(number(1), number(2)), number(3)) << where;
+    } else if (rule == "zero force") {
+      EXPECT_EQ(IsZeroForce(number(1), number(2)), row.fields[3] == "yes") << where;
+    } else {
+      const View view = ParseView(rule).value();
+      const Vec3 point{number(1), number(2), number(3)};
+      EXPECT_NEAR(Project(view, point).x, number(4), 1e-12) << where;
+      EXPECT_NEAR(Project(view, point).y, number(5), 1e-12) << where;
+      EXPECT_NEAR(TowardViewer(view, point), number(6), 1e-12) << where;
+      EXPECT_EQ(ViewWord(view), rule);
+    }
   }
-  const struct {
-    int node, axis;
-    double value;
-  } expected[] = {{1, 0, 666.67}, {1, 1, 500.0}, {3, 0, -666.67}, {3, 1, 500.0}};
-  ASSERT_EQ(s.reactions.size(), 4u) << "the z fixities of a plane truss carry nothing and are not listed";
-  for (std::size_t i = 0; i < 4; ++i) {
-    EXPECT_EQ(s.reactions[i].node, expected[i].node);
-    EXPECT_EQ(s.reactions[i].axis, expected[i].axis);
-    EXPECT_NEAR(s.reactions[i].value, expected[i].value, 0.01) << i;
-  }
-  EXPECT_EQ(s.omittedAxis, 2);
-  EXPECT_EQ(s.displacementNode, 2);
-  EXPECT_EQ(s.displacementAxis, 1);
+  for (const char* word : {"", "ISO", "zx", "iso "}) EXPECT_FALSE(ParseView(word).has_value()) << word;
+  EXPECT_EQ(StructureSize(std::vector<Vec3>{{1, 1, -2}, {1.5, 0, 10}}), 12.0);
+  EXPECT_EQ(StructureSize(std::vector<Vec3>{}), 0.0);
 }
 
-// The loads and reactions balance within 1e-4 of the largest load; no free node is out of balance
-// by more than the stresses' five digits allow.
-TEST(StaticsTest, EveryExampleIsInEquilibrium) {
+// Loads and reactions balance within 1e-4 of the largest load, and no free node is out of balance
+// by more than the stresses' five digits allow. A plane model is seen in its plane, with its
+// second axis up; a space truss keeps the iso view.
+TEST(StaticsTest, EveryExampleIsInEquilibriumAndSeenInItsPlane) {
   for (const char* name : golden::kExamples) {
-    const PlotFile file = ParsePlotFile(golden::Text(name));
+    const PlotFile file = golden::Parsed(name);
     const Statics s = ComputeStatics(file);
     ASSERT_TRUE(s.forcesKnown) << name;
     double largestLoad = 0.0;
@@ -51,69 +52,29 @@ TEST(StaticsTest, EveryExampleIsInEquilibrium) {
       EXPECT_LE(std::fabs(s.loadSum[j] + s.reactionSum[j]), 1e-4 * largestLoad) << name << " direction " << j;
     }
     EXPECT_LE(s.largestImbalance, 1e-4 * s.largestForce) << name;
+    EXPECT_EQ(CommonPlane(file), name == std::string("two_bar") ? std::optional(View::kXY) : std::nullopt) << name;
   }
-}
-
-// A plane model is seen in its plane, with its second axis up; a space truss keeps the iso view.
-TEST(StaticsTest, PlaneModelsAreSeenInTheirPlane) {
-  const auto plane = [](std::vector<Vec3> points) {
-    PlotFile file;
-    for (const Vec3& p : points) {
-      file.nodes.emplace_back().coordinate = {p[0], p[1], p[2]};
-    }
-    return CommonPlane(file);
-  };
-  EXPECT_EQ(plane({{0, 0, 1}, {4, 3, 1}, {8, 0, 1}}), View::kXY);
-  EXPECT_EQ(plane({{0, 2, 0}, {4, 2, 3}, {8, 2, 0}}), View::kXZ);
-  EXPECT_EQ(plane({{5, 0, 0}, {5, 4, 3}, {5, 8, 0}}), View::kYZ);
-  EXPECT_EQ(plane({{0, 0, 0}, {4, 3, 0}, {8, 0, 1}}), std::nullopt);
-  EXPECT_EQ(CommonPlane(ParsePlotFile(golden::Text("two_bar"))), View::kXY);
-  for (const char* name : {"tripod", "tetrahedron", "tower", "bridge"}) {
-    EXPECT_EQ(CommonPlane(ParsePlotFile(golden::Text(name))), std::nullopt) << name;
-  }
-}
-
-TEST(StaticsTest, ZeroForceIsExactZeroOrBelowAMillionthOfTheLargest) {
-  EXPECT_TRUE(IsZeroForce(0.0, 0.0));
-  EXPECT_TRUE(IsZeroForce(-0.0001, 38403.0));
-  EXPECT_TRUE(IsZeroForce(0.99e-4, 100.0));
-  EXPECT_FALSE(IsZeroForce(1.01e-4, 100.0));
-  EXPECT_FALSE(IsZeroForce(-1e-30, 0.0));
-}
-
-// The summary of a complete file and of files that ended early: each section says what it can.
-TEST(SummaryTest, GivesWhatTheFileHoldsAndNamesWhatIsMissing) {
-  const PlotFile twoBar = ParsePlotFile(golden::Text("two_bar"));
-  const PlotFile bridge = ParsePlotFile(golden::Text("bridge"));
   const struct {
-    std::string text;
-    std::vector<std::string> lines;  // each a whole line of the text
-  } cases[] = {
-      {WriteSummary(twoBar),
-       {"TWO-BAR TRUSS: APEX LOAD OF 1000 DOWN, BARS 5 LONG AT 3-4-5 SLOPE", "     1  x                  666.66",
-        "     3  y                     500",
-        "  The model lies in a plane: its z reactions are all zero and not listed.",
-        "  y                   -1000              1000          -0.004",
-        "       2  2-3               5        833.33 C       -83.333",
-        "Largest displacement: -0.003472 at node 2, direction y",
-        "Largest |stress|: member 1 (-83.333), member 2 (-83.333)"}},
-      {WriteSummary(bridge),
-       {"     1  x                       0", "      31  1-10              5             0               0",
-        "Largest |stress|: member 18 (38403), member 17 (38005), member 6 (-36903)"}},
-      {WriteSummary(golden::FirstRecords("two_bar", 7)),
-       {"Not available: reactions and equilibrium (they need every member's stress).",
-        "Not available: the displacements.", "       1  1-2               5             -               -"}},
-      {WriteSummaryJson(twoBar),
-       {"    {\"member\": 2, \"nodes\": [2, 3], \"length\": 5, \"force\": -833.3299999999999, \"kind\": \"C\", "
-        "\"stress\": -83.333}",
-        "  \"reactionsNotListed\": \"z\","}},
-      {WriteSummaryJson(golden::FirstRecords("two_bar", 7)),
-       {"  \"reactions\": null,", "  \"largestDisplacement\": null,"}},
-  };
-  for (const auto& c : cases) {
-    for (const std::string& line : c.lines) {
-      EXPECT_NE(("\n" + c.text).find("\n" + line + "\n"), std::string::npos) << line << "\nin:\n" << c.text;
-    }
+    std::vector<Vec3> points;
+    std::optional<View> view;
+  } planes[] = {{{{0, 2, 0}, {4, 2, 3}, {8, 2, 0}}, View::kXZ},
+                {{{5, 0, 0}, {5, 4, 3}, {5, 8, 0}}, View::kYZ},
+                {{{0, 0, 0}, {4, 3, 0}, {8, 0, 1}}, std::nullopt}};
+  for (const auto& c : planes) {
+    PlotFile file;
+    for (const Vec3& p : c.points) file.nodes.emplace_back().coordinate = {p[0], p[1], p[2]};
+    EXPECT_EQ(CommonPlane(file), c.view);
+  }
+}
+
+// The summary of a complete file and of files that ended early: each section says what it can,
+// the forces and reactions of the two-bar truss as worked out by hand.
+TEST(SummaryTest, GivesWhatTheFileHoldsAndNamesWhatIsMissing) {
+  for (const golden::Row& row : golden::Rows("summary.txt")) {
+    const PlotFile file = ParsePlotFile(row.PlotText());
+    std::string text = "\n";
+    text += row.fields[4] == "json" ? WriteSummaryJson(file) : WriteSummary(file);
+    EXPECT_NE(text.find("\n" + row.fields[5] + "\n"), std::string::npos) << row.where << text;
   }
 }
 
