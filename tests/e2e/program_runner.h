@@ -52,8 +52,4 @@ std::string ReadSourceFile(const std::string& relativePath);
 // The lines joined with carriage return and line feed after each, as the program ends every line.
 std::string Lines(const std::vector<std::string>& lines);
 
-// A text file of the lines, each ended by a line feed only (the way a user's editor writes a
-// data file).
-std::string DataFile(const std::vector<std::string>& lines);
-
 }  // namespace e2e
