@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -152,11 +153,8 @@ void Register(const std::string& suite, const std::string& name, const std::stri
 void ReadCaseFile(const fs::path& path) {
   const std::string text = ReadFile(path), suite = path.stem().string(), file = path.string();
   std::vector<std::string> lines;
-  for (std::size_t start = 0; start < text.size();) {
-    const std::size_t end = std::min(text.find('\n', start), text.size());
-    lines.push_back(text.substr(start, end - start));
-    start = end + 1;
-  }
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
   std::map<std::string, std::string> values;
   std::string name;
   int caseLine = 0;
@@ -177,10 +175,10 @@ void ReadCaseFile(const fs::path& path) {
         if (w[0] == '$') return values.at(w.substr(1));
         return w[0] == '"' ? Decode(w.substr(1, w.size() - 2)) : w;
       };
-      // The words from `first` on, joined with `separator`, and the block after them.
-      auto value = [&](std::size_t first, const std::string& separator = "") {
+      // The words from `first` on, joined, and the block after them.
+      auto value = [&](std::size_t first) {
         std::string joined;
-        for (std::size_t i = first; i < words.size(); ++i) joined += (i == first ? "" : separator) + word(i);
+        for (std::size_t i = first; i < words.size(); ++i) joined += word(i);
         return joined + block;
       };
       const std::string& directive = words[0];
@@ -205,11 +203,7 @@ void ReadCaseFile(const fs::path& path) {
         current.answers = value(1);
       } else if (directive == "arg") {
         current.args.push_back(value(1));
-      } else if (directive == "exit") {
-        current.checks.push_back({lineNumber, directive, "=", word(1)});
-      } else if (directive == "files") {
-        current.checks.push_back({lineNumber, directive, word(1), value(2, " ")});
-      } else if (directive == "out" || directive == "err") {
+      } else if (directive == "out" || directive == "err" || directive == "exit" || directive == "files") {
         current.checks.push_back({lineNumber, directive, word(1), value(2)});
       } else if (directive == "file") {
         current.checks.push_back({lineNumber, word(1), word(2), value(3)});
