@@ -144,10 +144,4 @@ std::string Lines(const std::vector<std::string>& lines) {
   return text;
 }
 
-std::string DataFile(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\n";
-  return text;
-}
-
 }  // namespace e2e

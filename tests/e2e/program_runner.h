@@ -23,15 +23,13 @@ struct InputFile {
   std::string contents;
 };
 
-// Creates a fresh scratch folder, writes `files` into it, runs the program there with `answers`
-// on its standard input and `args` as its command-line arguments, collects the result and removes
-// the folder again.
+// Runs the program in a fresh scratch folder holding `files`, with `answers` on its standard
+// input and `args` on its command line, and removes the folder again.
 RunResult RunProgram(const std::string& answers, const std::vector<InputFile>& files,
                      const std::vector<std::string>& args = {});
 
-// Runs the program as RunProgram does, but in `folder`, which the caller made and removes; with
-// `user` not -1 the program runs under that user and group id (the caller must be root), and
-// `program` names the program to run when it is not the built one.
+// Runs the program in `folder`, which the caller owns; under that user and group id when `user`
+// is not -1 (the caller must be root); `program` when it is not the built one.
 RunResult RunProgramIn(const std::string& folder, const std::string& answers,
                        const std::vector<std::string>& args = {}, int user = -1,
                        const std::string& program = TRUSS_BINARY);
@@ -42,8 +40,7 @@ std::string ReadFile(const std::filesystem::path& path);
 // Makes `path` a file holding `contents`.
 void WriteFile(const std::filesystem::path& path, const std::string& contents);
 
-// The standard-error bytes of a fatal run-time error: `code` is the letter and number ("F6416"),
-// `statement` the statement with the name shown ("OPEN(data.dat)").
+// The standard-error bytes of a fatal run-time error: code "F6416", statement "OPEN(data.dat)".
 std::string FatalReport(const std::string& code, const std::string& statement, const std::string& message);
 
 // The contents of a file of the source tree, given relative to its root.
@@ -51,9 +48,5 @@ std::string ReadSourceFile(const std::string& relativePath);
 
 // The lines joined with carriage return and line feed after each, as the program ends every line.
 std::string Lines(const std::vector<std::string>& lines);
-
-// A text file of the lines, each ended by a line feed only (the way a user's editor writes a
-// data file).
-std::string DataFile(const std::vector<std::string>& lines);
 
 }  // namespace e2e

@@ -1,0 +1,233 @@
+// Whole-program runs kept as data: every case of tests/e2e/cases/*.cases is a test of its own,
+// named after its file and line, that places files, answers the console, runs the program and
+// checks what it left behind. cases/README.md tells how a case is written.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/program_runner.h"
+
+namespace e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Check {
+  int line;
+  std::string subject;  // out, err, exit, files or a file name
+  std::string op;
+  std::string value;
+};
+
+struct Case {
+  std::string error;  // why the case file could not be read here
+  std::string answers;
+  std::vector<std::string> args;
+  std::vector<InputFile> inputs;
+  std::vector<Check> checks;
+};
+
+std::string Decode(const std::string& text) {
+  std::string bytes;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\' || i + 1 == text.size()) {
+      bytes += text[i];
+      continue;
+    }
+    const char c = text[++i];
+    if (c == 'x') {
+      bytes += static_cast<char>(std::stoi(text.substr(i + 1, 2), nullptr, 16));
+      i += 2;
+    } else if (c == '*') {
+      const std::size_t colon = text.find(':', i);
+      bytes.append(std::stoul(text.substr(i + 1, colon - i - 1)), text.at(colon + 1));
+      i = colon + 1;
+    } else {
+      const std::string from = "rntf0", to = std::string("\r\n\t\f") + '\0';
+      const std::size_t at = from.find(c);
+      bytes += at == std::string::npos ? c : to[at];
+    }
+  }
+  return bytes;
+}
+
+// The words of a line: bare words, and quoted words kept with their quotes.
+std::vector<std::string> Split(const std::string& line) {
+  std::vector<std::string> words;
+  for (std::size_t i = 0; i < line.size();) {
+    if (line[i] == ' ') {
+      ++i;
+      continue;
+    }
+    std::size_t end = i + 1;
+    if (line[i] == '"') {
+      while (end < line.size() && line[end] != '"') end += line[end] == '\\' ? 2 : 1;
+      if (end >= line.size()) throw std::runtime_error("unclosed quote");
+      ++end;
+    } else {
+      end = line.find(' ', i);
+      if (end == std::string::npos) end = line.size();
+    }
+    words.push_back(line.substr(i, end - i));
+    i = end;
+  }
+  return words;
+}
+
+// Shows bytes with their escapes, a line to a record, cut short where they are long.
+std::string Show(const std::string& bytes) {
+  std::string shown;
+  for (const unsigned char c : bytes.substr(0, 3000)) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "\\x%02X", c);
+    shown += c == '\n' ? "\\n\n" : c == '\r' ? "\\r" : c < 32 || c >= 127 || c == '\\' ? hex : std::string(1, c);
+  }
+  return bytes.size() > 3000 ? shown + "... (" + std::to_string(bytes.size()) + " bytes)" : shown;
+}
+
+bool Holds(const std::string& actual, const std::string& op, const std::string& expected) {
+  if (op == "=") return actual == expected;
+  if (op == "^") return actual.starts_with(expected);
+  if (op == "$") return actual.ends_with(expected);
+  if (op == "~") return actual.find(expected) != std::string::npos;
+  if (op == "!~") return actual.find(expected) == std::string::npos;
+  if (op == "#") {
+    std::size_t records = 0;
+    for (std::size_t at = actual.find("\r\n"); at != std::string::npos; at = actual.find("\r\n", at + 2)) ++records;
+    return std::to_string(records) == expected;
+  }
+  throw std::runtime_error("unknown check " + op);
+}
+
+class CaseTest : public testing::Test {
+ public:
+  CaseTest(std::string file, Case c) : file_(std::move(file)), case_(std::move(c)) {}
+
+  void TestBody() override {
+    if (!case_.error.empty()) FAIL() << case_.error;
+    const RunResult run = RunProgram(case_.answers, case_.inputs, case_.args);
+    std::string names;
+    for (const auto& [name, contents] : run.files) {
+      names += (names.empty() ? "" : " ") + name;
+      const bool input = std::any_of(case_.inputs.begin(), case_.inputs.end(),
+                                     [&](const InputFile& in) { return in.name == name; });
+      EXPECT_TRUE(input || contents.empty() || contents.ends_with("\r\n")) << name << " ends within a record";
+    }
+    if (run.exitCode == 0) {
+      EXPECT_TRUE(run.out.ends_with("Stop - Program terminated.\r\n")) << Show(run.out);
+    }
+    for (const Check& check : case_.checks) {
+      const std::map<std::string, std::string> streams = {
+          {"out", run.out}, {"err", run.err}, {"exit", std::to_string(run.exitCode)}, {"files", names}};
+      const auto stream = streams.find(check.subject);
+      const auto file = run.files.find(check.subject);
+      if (stream == streams.end() && file == run.files.end()) {
+        ADD_FAILURE_AT(file_.c_str(), check.line) << "no file " << check.subject << " is left";
+        continue;
+      }
+      const std::string& actual = stream != streams.end() ? stream->second : file->second;
+      if (!Holds(actual, check.op, check.value)) {
+        ADD_FAILURE_AT(file_.c_str(), check.line) << check.subject << " " << check.op << " fails; expected\n"
+                                                  << Show(check.value) << "\nactual\n" << Show(actual);
+      }
+    }
+  }
+
+ private:
+  std::string file_;
+  Case case_;
+};
+
+void Register(const std::string& suite, const std::string& name, const std::string& file, int line, Case c) {
+  testing::RegisterTest(suite.c_str(), (name + "_L" + std::to_string(line)).c_str(), nullptr, nullptr, file.c_str(),
+                        line, [file, c]() -> testing::Test* { return new CaseTest(file, c); });
+}
+
+void ReadCaseFile(const fs::path& path) {
+  const std::string text = ReadFile(path), suite = path.stem().string(), file = path.string();
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  std::map<std::string, std::string> values;
+  std::string name;
+  int caseLine = 0;
+  Case current;
+  for (std::size_t n = 0; n < lines.size(); ++n) {
+    const int lineNumber = static_cast<int>(n) + 1;
+    if (lines[n].empty() || lines[n][0] == '#') continue;
+    try {
+      std::vector<std::string> words = Split(lines[n]);
+      std::string block;
+      if (words.back() == "<<lf" || words.back() == "<<crlf") {
+        const std::string ending = words.back() == "<<lf" ? "\n" : "\r\n";
+        while (n + 1 < lines.size() && lines[n + 1].starts_with("|")) block += Decode(lines[++n].substr(1)) + ending;
+        words.pop_back();
+      }
+      auto word = [&](std::size_t i) {
+        const std::string& w = words.at(i);
+        if (w[0] == '$') return values.at(w.substr(1));
+        return w[0] == '"' ? Decode(w.substr(1, w.size() - 2)) : w;
+      };
+      // The words from `first` on, joined, and the block after them.
+      auto value = [&](std::size_t first) {
+        std::string joined;
+        for (std::size_t i = first; i < words.size(); ++i) joined += word(i);
+        return joined + block;
+      };
+      const std::string& directive = words[0];
+      if (directive == "let") {
+        values[word(1)] = value(2);
+      } else if (directive == "case") {
+        if (!name.empty()) Register(suite, name, file, caseLine, current);
+        current = Case{};
+        name = word(1);
+        caseLine = lineNumber;
+      } else if (directive == "put") {
+        current.inputs.push_back({word(1), value(2)});
+      } else if (directive == "edit" || directive == "editall") {
+        std::string& data = current.inputs.at(0).contents;
+        const std::string from = word(1), to = word(2);
+        std::size_t at = data.find(from);
+        if (at == std::string::npos) throw std::runtime_error("nothing to edit");
+        for (; at != std::string::npos; at = directive == "editall" ? data.find(from, at + to.size()) : data.npos) {
+          data.replace(at, from.size(), to);
+        }
+      } else if (directive == "stdin") {
+        current.answers = value(1);
+      } else if (directive == "arg") {
+        current.args.push_back(value(1));
+      } else if (directive == "out" || directive == "err" || directive == "exit" || directive == "files") {
+        current.checks.push_back({lineNumber, directive, word(1), value(2)});
+      } else if (directive == "file") {
+        current.checks.push_back({lineNumber, word(1), word(2), value(3)});
+      } else {
+        throw std::runtime_error("unknown directive " + directive);
+      }
+    } catch (const std::exception& e) {
+      Case bad;
+      bad.error = e.what();
+      Register(suite, "BadLine", file, lineNumber, bad);
+    }
+  }
+  if (!name.empty()) Register(suite, name, file, caseLine, current);
+}
+
+const bool kRegistered = [] {
+  std::vector<fs::path> paths;
+  for (const fs::directory_entry& entry : fs::directory_iterator(fs::path(TRUSS_SOURCE_DIR) / "tests/e2e/cases")) {
+    if (entry.path().extension() == ".cases") paths.push_back(entry.path());
+  }
+  std::sort(paths.begin(), paths.end());
+  for (const fs::path& path : paths) ReadCaseFile(path);
+  return true;
+}();
+
+}  // namespace
+}  // namespace e2e
