@@ -4,7 +4,6 @@
 // hand. Every function returns whole lines, each ended with carriage return and line feed.
 #pragma once
 
-#include <array>
 #include <string>
 
 namespace e2e {
@@ -36,18 +35,6 @@ std::string Int(int value, int width);
 // Every record but the first follows an open line; the first, "1", writes the same either way.
 std::string ToConsole(const std::string& reportFile);
 
-// Report: the title and counts records.
-std::string ReportHead(const std::string& title, int NELE, int NNODE);
-// Report: the node table head.
-std::string NodeHead();
-// Report: one node echo record; values are XC, YC, ZC, FORCE(1..3) as 1PE15.6 fields.
-std::string NodeEcho(int K, std::array<int, 3> IFIX, const std::array<std::string, 6>& values);
-// Report: the member table head.
-std::string MemberHead();
-// Report: one member echo record; E and A as 1PE15.4 fields.
-std::string MemberEcho(int K, int I, int J, const std::string& E, const std::string& A);
-// Report: the band width records.
-std::string BandWidth(int MUD);
 // Report: the displacement head.
 std::string DisplacementHead();
 // Report: one node line of the displacement table (with its empty record); E15.4 fields.
@@ -56,16 +43,5 @@ std::string DisplacementLine(int K, const std::string& x, const std::string& y, 
 std::string StressHeads();
 // Report: one stress line; E15.5 field.
 std::string StressLine(int K, const std::string& stress);
-
-// Plot file: the title and counts records.
-std::string PlotHead(const std::string& title, int NELE, int NNODE);
-// Plot file: one node record; values as E10.4 fields.
-std::string PlotNode(int K, std::array<int, 3> IFIX, const std::array<std::string, 6>& values);
-// Plot file: one member record; E15.4 fields.
-std::string PlotMember(int K, int I, int J, const std::string& E, const std::string& A);
-// Plot file: one displacement record; E15.4 fields.
-std::string PlotDisplacement(int K, const std::string& x, const std::string& y, const std::string& z);
-// Plot file: one stress record; E15.5 field.
-std::string PlotStress(int K, const std::string& stress);
 
 }  // namespace e2e
