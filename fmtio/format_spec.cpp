@@ -1,7 +1,6 @@
 #include "fmtio/format_spec.h"
 
 #include <cstring>
-#include <string>
 
 #include "runtime/run_time_error.h"
 
@@ -25,29 +24,19 @@ class Scanner {
  public:
   Scanner(const char* text, int length) : text_(text), length_(length) {}
 
-  Token Next() {
-    if (peeked_) {
-      peeked_ = false;
-      at_ = afterPeek_;
-      placeholders_ = placeholdersAfterPeek_;
-      return peek_;
-    }
-    return Scan();
-  }
+  Token Next() { return Scan(); }
 
-  // The next token without taking it. It is kept, so that looking ahead (often several times at
-  // one place) scans the text once.
-  Token Peek() {
-    if (!peeked_) {
-      const int at = at_, placeholders = placeholders_;
-      peek_ = Scan();
-      afterPeek_ = at_;
-      placeholdersAfterPeek_ = placeholders_;
-      at_ = at;
-      placeholders_ = placeholders;
-      peeked_ = true;
-    }
-    return peek_;
+  // Whether the next token is the character `c` (upper case) or a number, without taking it.
+  // Only the blanks before it are passed over.
+  bool PeekChar(int c) {
+    SkipBlanks();
+    if (at_ >= length_) return false;
+    const char next = text_[at_];
+    return (next >= 'a' && next <= 'z' ? next - 'a' + 'A' : next) == c;
+  }
+  bool PeekNumber() {
+    SkipBlanks();
+    return at_ < length_ && ((text_[at_] >= '0' && text_[at_] <= '9') || text_[at_] == '^');
   }
 
   // Raw characters, for literals: the position and the text. Only used right after Next.
@@ -101,10 +90,6 @@ class Scanner {
   int length_;
   int at_ = 0;
   int placeholders_ = 0;
-  bool peeked_ = false;  // peek_ holds the next token, which ends at afterPeek_
-  Token peek_;
-  int afterPeek_ = 0;
-  int placeholdersAfterPeek_ = 0;
 };
 
 // Raised inside the compiler to store an error entry and stop.
@@ -167,10 +152,10 @@ class Compiler {
     return token;
   }
 
-  bool PeekChar(int c) { return IsChar(scan_.Peek(), c); }
+  bool PeekChar(int c) { return scan_.PeekChar(c); }
 
   bool OptionalNumber(Token& token) {
-    if (scan_.Peek().kind != Token::kNumber) return false;
+    if (!scan_.PeekNumber()) return false;
     token = Number();
     return true;
   }
@@ -379,28 +364,33 @@ class Compiler {
     return false;
   }
 
+  // A quoted literal: its length first, a doubled delimiter counting once, then its characters.
   void Literal(char delimiter) {
     int& at = scan_.position();
     const char* text = scan_.text();
-    std::string chars;
-    for (;;) {
-      if (at >= scan_.length()) throw CompileError{6988};
-      const char c = text[at++];
-      if (c == delimiter) {
-        if (at < scan_.length() && text[at] == delimiter) {
-          chars += c;
-          ++at;
+    const int length = scan_.length();
+    int count = 0;
+    int end = at;
+    for (;; ++count) {
+      if (end >= length) throw CompileError{6988};
+      if (text[end] == delimiter) {
+        if (end + 1 < length && text[end + 1] == delimiter) {
+          end += 2;
           continue;
         }
-        // A literal closed by the last character leaves no room for the final parenthesis.
-        if (at >= scan_.length()) throw CompileError{6988};
         break;
       }
-      chars += c;
+      ++end;
     }
-    const Token count{Token::kNumber, static_cast<int>(chars.size())};
-    PutEntry(kLiteral, 0, &count, nullptr, 0);
-    compiled_.insert(compiled_.end(), chars.begin(), chars.end());
+    // A literal closed by the last character leaves no room for the final parenthesis.
+    if (end + 1 >= length) throw CompileError{6988};
+    const Token counted{Token::kNumber, count};
+    PutEntry(kLiteral, 0, &counted, nullptr, 0);
+    for (; at < end; ++at) {
+      compiled_.push_back(static_cast<std::uint8_t>(text[at]));
+      if (text[at] == delimiter) ++at;
+    }
+    at = end + 1;
   }
 
   // E and G in all their forms: EN, ES (E only), Ew.d[Ee], Gw.d[Ee], and with exponent letter D.
@@ -483,9 +473,15 @@ void FormatCursor::Reset(const FormatSpec& compiled, bool unitBlankZero) {
 namespace {
 
 // Reads a stored number at `at`, advancing it; placeholders take their run-time values.
-int ReadNumber(const std::uint8_t* compiled, std::uint32_t& at, const int* values, int count) {
+int ReadLongNumber(const std::uint8_t* compiled, std::uint32_t& at, const int* values, int count);
+
+inline int ReadNumber(const std::uint8_t* compiled, std::uint32_t& at, const int* values, int count) {
   const std::int8_t first = static_cast<std::int8_t>(compiled[at++]);
-  if (first != 127) return first;
+  return first != 127 ? first : ReadLongNumber(compiled, at, values, count);
+}
+
+// A number stored in the four bytes after the marker, or a placeholder.
+int ReadLongNumber(const std::uint8_t* compiled, std::uint32_t& at, const int* values, int count) {
   std::uint32_t raw = 0;
   for (int i = 0; i < 4; ++i) raw |= static_cast<std::uint32_t>(compiled[at++]) << (8 * i);
   const int value = static_cast<int>(raw);
@@ -545,8 +541,9 @@ bool FormatCursor::NextEditDescriptor(bool itemsRemain, FormatRecord& record) {
     e = 2;
     if (code & kRepeatBit) repeat_ = ReadNumber(compiled_, position_, placeholders, placeholderCount);
     const int params = code >> kParamShift;
-    int* targets[3] = {&w, &d, &e};
-    for (int i = 0; i < params; ++i) *targets[i] = ReadNumber(compiled_, position_, placeholders, placeholderCount);
+    if (params > 0) w = ReadNumber(compiled_, position_, placeholders, placeholderCount);
+    if (params > 1) d = ReadNumber(compiled_, position_, placeholders, placeholderCount);
+    if (params > 2) e = ReadNumber(compiled_, position_, placeholders, placeholderCount);
 
     if (IsDataEdit(entryKind)) {
       if (!itemsRemain) {

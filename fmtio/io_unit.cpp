@@ -163,7 +163,29 @@ void MoveWindow(IoUnit& unit, std::int64_t offset) {
   }
 }
 
+// The place in the window for `count` bytes at file offset `offset`, marked to be written, when
+// the window as it stands holds them; null when it must move first (or a write was refused).
+char* WindowSpan(IoUnit& unit, std::int64_t offset, int count) {
+  const std::int64_t at = offset - unit.filePosition;
+  if (unit.writeFailed || at < 0 || at > unit.fill || at + count > unit.bufferSize) return nullptr;
+  const int begin = static_cast<int>(at);
+  const int end = begin + count;
+  if (unit.dirtyEnd <= unit.dirtyBegin) {
+    unit.dirtyBegin = begin;
+    unit.dirtyEnd = end;
+  } else {
+    unit.dirtyBegin = std::min(unit.dirtyBegin, begin);
+    unit.dirtyEnd = std::max(unit.dirtyEnd, end);
+  }
+  unit.fill = std::max(unit.fill, end);
+  return unit.buffer.get() + begin;
+}
+
 void WriteAt(IoUnit& unit, std::int64_t offset, const char* text, int count) {
+  if (char* span = WindowSpan(unit, offset, count)) {
+    std::memcpy(span, text, static_cast<std::size_t>(count));
+    return;
+  }
   if (unit.writeFailed) RaiseWrite(unit, 6423);
   while (count > 0) {
     std::int64_t index = offset - unit.filePosition;
@@ -707,9 +729,25 @@ int RecordLimit(const IoUnit& unit) {
                                           : unit.recl;
 }
 
-void PlaceChars(IoUnit& unit, int column, const char* text, int count) {
+char* PlaceSpan(IoUnit& unit, int column, int count) {
   const int limit = RecordLimit(unit);
   if (count > limit || column > limit - count) runtime::Raise(6601);
+  if (unit.kind == UnitKind::kTerminal) return nullptr;
+  const int gap = std::max(column - unit.recordLength, 0);
+  char* span = WindowSpan(unit, unit.recordStart + column - gap, gap + count);
+  if (!span) return nullptr;
+  if (gap > 0) std::memset(span, ' ', static_cast<std::size_t>(gap));
+  unit.recordLength = std::max(unit.recordLength, column + count);
+  unit.recordOpen = true;
+  return span + gap;
+}
+
+void PlaceChars(IoUnit& unit, int column, const char* text, int count) {
+  if (char* span = PlaceSpan(unit, column, count)) {
+    if (text) std::memcpy(span, text, static_cast<std::size_t>(count));
+    else std::memset(span, ' ', static_cast<std::size_t>(count));
+    return;
+  }
   if (unit.kind == UnitKind::kTerminal) {
     if (column > unit.recordLength) PlaceOnTerminal(unit, unit.recordLength, nullptr, column - unit.recordLength);
     PlaceOnTerminal(unit, column, text, count);

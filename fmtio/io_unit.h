@@ -92,6 +92,12 @@ IoUnit& SelectUnit(int number, bool forRead);
 // blanks. Beyond the record length: 6601.
 void PlaceChars(IoUnit& unit, int column, const char* text, int count);
 
+// The place in a file unit's block for `count` characters at record column `column`, the gap
+// before them blanked, when the block as it stands holds them; the caller writes them there.
+// Null for a terminal, or when the block must move first: PlaceChars then places them. Beyond
+// the record length: 6601.
+char* PlaceSpan(IoUnit& unit, int column, int count);
+
 // The most characters a record of this unit may hold.
 int RecordLimit(const IoUnit& unit);
 

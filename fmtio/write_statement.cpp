@@ -106,6 +106,15 @@ class OutputRecord final : public FormatRecord {
       Repeat('*', w);
       return;
     }
+    if (!interpretFirst_) {
+      // The field goes straight into the unit's block when the block holds it.
+      if (char* span = PlaceSpan(unit_, unit_.column, w)) {
+        std::memset(span, ' ', static_cast<std::size_t>(w - length));
+        std::memcpy(span + (w - length), text, static_cast<std::size_t>(length));
+        unit_.column += w;
+        return;
+      }
+    }
     if (w <= kWholeField) {
       // The blanks and the text go into the record in one piece.
       char field[kWholeField];
