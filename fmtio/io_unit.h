@@ -2,6 +2,7 @@
 // line input. The only layer that hands bytes to the platform.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -116,5 +117,23 @@ void EndConsoleLine();
 
 // Writes bytes to the platform stream of a terminal unit (standard error for "ERR").
 void WriteTerminal(IoUnit& unit, const char* bytes, int count);
+
+// ---- Shared by the unit layer's own files ----------------------------------------------------
+
+// The buffer of a console record, and of a device: the longest line a console READ takes.
+inline constexpr int kConsoleBufferSize = 132;
+
+// The console record of input, and of output when the console is one device; the record of
+// output (consoleIn itself, or a separate one when input or output is redirected).
+extern IoUnit consoleIn;
+extern IoUnit* consoleOut;
+
+// Writes out the bytes of a file window still to be written.
+void FlushWindow(IoUnit& unit);
+
+// Reads one line of at most `limit` bytes before its line feed into unit.line. A longer line is
+// error `tooLongError`, raised at once on a file and after the rest of the line on a stream; with
+// `tooLongError` 0 the rest of a long line is skipped.
+void ReadLine(IoUnit& unit, std::size_t limit, int tooLongError);
 
 }  // namespace fmtio
