@@ -192,7 +192,10 @@ int EditReal(const void* item, int type, const RealEdit& edit, int scale, bool p
   for (Wide i = 0; i < before; ++i) out[n++] = digit(i);
   out[n++] = '.';
   for (Wide i = 0; i < zerosAfter; ++i) out[n++] = '0';
-  for (Wide i = 0; i < after; ++i) out[n++] = digit(before + i);
+  const Wide held = std::clamp<Wide>(v.count - before, 0, after);
+  if (held > 0) std::memcpy(out + n, v.digits + before, static_cast<std::size_t>(held));
+  n += static_cast<int>(held);
+  for (Wide i = held; i < after; ++i) out[n++] = '0';
   if (threeDigits) {
     out[n++] = expValue < 0 ? '-' : '+';
     std::uint64_t rest = expMagnitude;
@@ -200,7 +203,14 @@ int EditReal(const void* item, int type, const RealEdit& edit, int scale, bool p
     n += 3;
   } else if (exponent) {
     out[n++] = letter;
-    n += EditInteger(expValue, static_cast<int>(e), true, out + n);
+    if (e == 2 && expMagnitude <= 99) {
+      // The usual exponent: its sign and two digits.
+      out[n++] = expValue < 0 ? '-' : '+';
+      out[n++] = static_cast<char>('0' + expMagnitude / 10);
+      out[n++] = static_cast<char>('0' + expMagnitude % 10);
+    } else {
+      n += EditInteger(expValue, static_cast<int>(e), true, out + n);
+    }
   }
   for (Wide i = 0; i < blanks; ++i) out[n++] = ' ';
   return n;

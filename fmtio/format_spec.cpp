@@ -1,5 +1,6 @@
 #include "fmtio/format_spec.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "runtime/run_time_error.h"
@@ -102,36 +103,56 @@ class Compiler {
   Compiler(const char* text, int length, FormatSpec& compiled) : scan_(text, length), compiled_(compiled) {}
 
   void Compile() {
-    compiled_.clear();
+    compiled_.resize(2 * kEntryRoom);
+    out_ = compiled_.data();
+    end_ = out_ + compiled_.size();
     entry_ = 0;
     try {
       if (!IsChar(scan_.Next(), '(')) throw CompileError{6981};
       for (;;) {
-        entry_ = compiled_.size();
-        if (Entry()) return;
+        Room(kEntryRoom);
+        entry_ = Size();
+        if (Entry()) break;
       }
     } catch (const CompileError& error) {
-      compiled_.resize(entry_);
-      compiled_.push_back(kError);
+      out_ = compiled_.data() + entry_;
+      Put(kError);
       Put16(error.number);
     }
+    compiled_.resize(Size());
   }
 
  private:
   static bool IsChar(const Token& token, int c) { return token.kind == Token::kChar && token.value == c; }
 
+  // The bytes go through out_ into compiled_, which holds at least kEntryRoom bytes beyond the
+  // start of every entry: no entry is longer, and a literal makes room for its characters.
+  static constexpr std::size_t kEntryRoom = 32;
+
+  std::size_t Size() const { return static_cast<std::size_t>(out_ - compiled_.data()); }
+
+  void Room(std::size_t count) {
+    if (static_cast<std::size_t>(end_ - out_) >= count) return;
+    const std::size_t size = Size();
+    compiled_.resize(std::max(2 * compiled_.size(), size + count));
+    out_ = compiled_.data() + size;
+    end_ = compiled_.data() + compiled_.size();
+  }
+
+  void Put(std::uint8_t byte) { *out_++ = byte; }
+
   void Put16(int value) {
-    compiled_.push_back(static_cast<std::uint8_t>(value & 0xFF));
-    compiled_.push_back(static_cast<std::uint8_t>((value >> 8) & 0xFF));
+    Put(static_cast<std::uint8_t>(value & 0xFF));
+    Put(static_cast<std::uint8_t>((value >> 8) & 0xFF));
   }
 
   void PutNumber(int value, bool placeholder) {
     if (!placeholder && value >= -120 && value <= 120) {
-      compiled_.push_back(static_cast<std::uint8_t>(static_cast<std::int8_t>(value)));
+      Put(static_cast<std::uint8_t>(static_cast<std::int8_t>(value)));
       return;
     }
-    compiled_.push_back(127);
-    for (int i = 0; i < 4; ++i) compiled_.push_back(static_cast<std::uint8_t>((static_cast<std::uint32_t>(value) >> (8 * i)) & 0xFF));
+    Put(127);
+    for (int i = 0; i < 4; ++i) Put(static_cast<std::uint8_t>((static_cast<std::uint32_t>(value) >> (8 * i)) & 0xFF));
   }
 
   // Stores an entry: code byte, sub-kind, repeat count and parameters.
@@ -139,8 +160,8 @@ class Compiler {
     std::uint8_t code = static_cast<std::uint8_t>(kind);
     if (count) code |= kRepeatBit;
     code |= static_cast<std::uint8_t>(paramCount << kParamShift);
-    compiled_.push_back(code);
-    if (kind == kExtended) compiled_.push_back(static_cast<std::uint8_t>(sub));
+    Put(code);
+    if (kind == kExtended) Put(static_cast<std::uint8_t>(sub));
     if (count) PutNumber(count->value, count->placeholder);
     for (int i = 0; i < paramCount; ++i) PutNumber(params[i].value, params[i].placeholder);
   }
@@ -211,8 +232,10 @@ class Compiler {
         if (count.placeholder) throw CompileError{6984};
         int& at = scan_.position();
         if (count.value > scan_.length() - at) throw CompileError{6988};
+        Room(kEntryRoom + static_cast<std::size_t>(count.value));
         PutEntry(kLiteral, 0, &count, nullptr, 0);
-        compiled_.insert(compiled_.end(), scan_.text() + at, scan_.text() + at + count.value);
+        std::memcpy(out_, scan_.text() + at, static_cast<std::size_t>(count.value));
+        out_ += count.value;
         at += count.value;
         progress_ = true;
         break;
@@ -385,9 +408,10 @@ class Compiler {
     // A literal closed by the last character leaves no room for the final parenthesis.
     if (end + 1 >= length) throw CompileError{6988};
     const Token counted{Token::kNumber, count};
+    Room(kEntryRoom + static_cast<std::size_t>(count));
     PutEntry(kLiteral, 0, &counted, nullptr, 0);
     for (; at < end; ++at) {
-      compiled_.push_back(static_cast<std::uint8_t>(text[at]));
+      Put(static_cast<std::uint8_t>(text[at]));
       if (text[at] == delimiter) ++at;
     }
     at = end + 1;
@@ -432,9 +456,9 @@ class Compiler {
   }
 
   void Final() {
-    compiled_.push_back(kFinal);
+    Put(kFinal);
     std::size_t offset = 0;
-    if (progress_) offset = compiled_.size() - reversion_;
+    if (progress_) offset = Size() - reversion_;
     // Subtle: the offset is kept in 16 bits; a format too long for that cannot be interpreted.
     if (offset > 0xFFFF) throw CompileError{6988};
     Put16(static_cast<int>(offset));
@@ -442,6 +466,8 @@ class Compiler {
 
   Scanner scan_;
   FormatSpec& compiled_;
+  std::uint8_t* out_ = nullptr;  // the next byte of compiled_ to write
+  std::uint8_t* end_ = nullptr;  // the end of compiled_
   std::size_t entry_ = 0;      // start of the entry being compiled
   std::size_t reversion_ = 0;  // the open entry of the last top-level group, or the start
   int depth_ = 0;

@@ -113,7 +113,7 @@ struct FormatCursor {
   std::uint32_t position_ = 0;
   int repeat_ = 0;
   int top_ = -1;
-  Group groups_[16] = {};  // the open groups, groups_[0..top_]
+  Group groups_[16];  // the open groups, groups_[0..top_]; each is set when it opens
   bool consumedSinceReversion_ = false;
   std::uint32_t effects_ = 0;  // entries performed that change the record or take an item
 };

@@ -267,6 +267,25 @@ int RecordLimit(const IoUnit& unit) {
                                           : unit.recl;
 }
 
+char* RecordBlock(IoUnit& unit, int& room) {
+  if (unit.kind == UnitKind::kTerminal || unit.writeFailed) return nullptr;
+  const std::int64_t start = unit.recordStart - unit.filePosition;
+  if (start < 0 || start + unit.recordLength > unit.fill) return nullptr;
+  room = static_cast<int>(std::min<std::int64_t>(unit.bufferSize - start, RecordLimit(unit)));
+  return unit.buffer.get() + start;
+}
+
+void RecordWritten(IoUnit& unit, int from, int to) {
+  WindowSpan(unit, unit.recordStart + from, to - from);
+  unit.recordLength = std::max(unit.recordLength, to);
+  unit.recordOpen = true;
+}
+
+namespace {
+
+// The place in the block for `count` characters at record column `column`, the gap before them
+// blanked, when the block as it stands holds them; null for a terminal, or when the block must
+// move first. Beyond the record length: 6601.
 char* PlaceSpan(IoUnit& unit, int column, int count) {
   const int limit = RecordLimit(unit);
   if (count > limit || column > limit - count) runtime::Raise(6601);
@@ -279,6 +298,8 @@ char* PlaceSpan(IoUnit& unit, int column, int count) {
   unit.recordOpen = true;
   return span + gap;
 }
+
+}  // namespace
 
 void PlaceChars(IoUnit& unit, int column, const char* text, int count) {
   if (char* span = PlaceSpan(unit, column, count)) {

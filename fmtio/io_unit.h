@@ -93,11 +93,14 @@ IoUnit& SelectUnit(int number, bool forRead);
 // blanks. Beyond the record length: 6601.
 void PlaceChars(IoUnit& unit, int column, const char* text, int count);
 
-// The place in a file unit's block for `count` characters at record column `column`, the gap
-// before them blanked, when the block as it stands holds them; the caller writes them there.
-// Null for a terminal, or when the block must move first: PlaceChars then places them. Beyond
-// the record length: 6601.
-char* PlaceSpan(IoUnit& unit, int column, int count);
+// The unit's block at column 1 of the current output record of a file unit, and in `room` the
+// columns of the record it holds (within the record length): characters may be written there
+// directly, the unit told by RecordWritten. Null for a terminal, or when the block does not hold
+// the record's start and the characters already written.
+char* RecordBlock(IoUnit& unit, int& room);
+
+// Records that columns [from, to) of the current output record were written into the block.
+void RecordWritten(IoUnit& unit, int from, int to);
 
 // The most characters a record of this unit may hold.
 int RecordLimit(const IoUnit& unit);
