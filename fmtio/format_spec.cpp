@@ -20,34 +20,38 @@ struct Token {
   bool tooLarge = false;
 };
 
-// Reads a format text one token at a time, skipping blanks and tabs outside literals.
+// Reads a format text one token at a time, skipping blanks and tabs outside literals. Between
+// tokens the position is always past the blanks, so that looking ahead is a single comparison;
+// only after the character that opens a literal (H or a quote) do the blanks stay, as they are
+// the literal's own.
 class Scanner {
  public:
-  Scanner(const char* text, int length) : text_(text), length_(length) {}
+  Scanner(const char* text, int length) : text_(text), length_(length) { SkipBlanks(); }
 
   Token Next() { return Scan(); }
 
   // Whether the next token is the character `c` (upper case) or a number, without taking it.
-  // Only the blanks before it are passed over.
-  bool PeekChar(int c) {
-    SkipBlanks();
+  bool PeekChar(int c) const {
     if (at_ >= length_) return false;
     const char next = text_[at_];
     return (next >= 'a' && next <= 'z' ? next - 'a' + 'A' : next) == c;
   }
-  bool PeekNumber() {
-    SkipBlanks();
+  bool PeekNumber() const {
     return at_ < length_ && ((text_[at_] >= '0' && text_[at_] <= '9') || text_[at_] == '^');
   }
 
-  // Raw characters, for literals: the position and the text. Only used right after Next.
+  // Raw characters, for literals: the position and the text. Only used right after Next has
+  // taken the literal's opening character; SkipBlanks then passes the blanks after it.
   int& position() { return at_; }
   const char* text() const { return text_; }
   int length() const { return length_; }
 
+  void SkipBlanks() {
+    while (at_ < length_ && (text_[at_] == ' ' || text_[at_] == '\t')) ++at_;
+  }
+
  private:
   Token Scan() {
-    SkipBlanks();
     Token token;
     if (at_ >= length_) return token;
     const unsigned char c = static_cast<unsigned char>(text_[at_]);
@@ -76,15 +80,13 @@ class Scanner {
       token.kind = Token::kNumber;
       token.placeholder = true;
       token.value = kPlaceholderBase - placeholders_++;
+      SkipBlanks();
       return token;
     }
     token.kind = Token::kChar;
     token.value = c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c;
+    if (token.value != 'H' && c != '\'' && c != '"') SkipBlanks();
     return token;
-  }
-
-  void SkipBlanks() {
-    while (at_ < length_ && (text_[at_] == ' ' || text_[at_] == '\t')) ++at_;
   }
 
   const char* text_;
@@ -237,6 +239,7 @@ class Compiler {
         std::memcpy(out_, scan_.text() + at, static_cast<std::size_t>(count.value));
         out_ += count.value;
         at += count.value;
+        scan_.SkipBlanks();
         progress_ = true;
         break;
       }
@@ -415,6 +418,7 @@ class Compiler {
       if (text[at] == delimiter) ++at;
     }
     at = end + 1;
+    scan_.SkipBlanks();
   }
 
   // E and G in all their forms: EN, ES (E only), Ew.d[Ee], Gw.d[Ee], and with exponent letter D.
