@@ -53,15 +53,18 @@ int EditInteger(std::int64_t value, int m, bool plusSigns, char* out) {
   if (m < 0) m = 0;
   const bool negative = value < 0;
   std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-  const int count = DigitCount(magnitude);
+  // The digits, the last first: a 64-bit magnitude has at most 20.
+  char reversed[20];
+  int count = 0;
+  for (; magnitude != 0; magnitude /= 10) reversed[count++] = static_cast<char>('0' + magnitude % 10);
   const bool sign = negative || (plusSigns && (m > 0 || count > 0));
   const Wide length = Wide{sign} + std::max(m, count);
   if (length > kEditBufferSize) return -1;
   int n = 0;
   if (sign) out[n++] = negative ? '-' : '+';
   for (int i = count; i < m; ++i) out[n++] = '0';
-  for (int i = n + count - 1; i >= n; --i, magnitude /= 10) out[i] = static_cast<char>('0' + magnitude % 10);
-  return n + count;
+  while (count > 0) out[n++] = reversed[--count];
+  return n;
 }
 
 // Besides F, E, D, G and ES, two shapes are this system's own choice:

@@ -587,12 +587,10 @@ bool FormatCursor::NextEditDescriptor(bool itemsRemain, FormatRecord& record) {
       ++effects_;
       return true;
     }
-    if (entryKind == kLiteral || entryKind == kTabRight || entryKind == kTabLeft || entryKind == kTabTo ||
-        entryKind == kRecordEnd) {
-      ++effects_;
-    }
+    // Literals, tabs and record ends count as effects, as data edit descriptors do.
     switch (entryKind) {
       case kLiteral: {
+        ++effects_;
         const int count = repeat_;
         record.Literal(reinterpret_cast<const char*>(compiled_ + position_), count);
         position_ += static_cast<std::uint32_t>(count);
@@ -603,10 +601,11 @@ bool FormatCursor::NextEditDescriptor(bool itemsRemain, FormatRecord& record) {
       case kPlusOff: plusSigns = false; break;
       case kBlankNull: blankZero = false; break;
       case kBlankZero: blankZero = true; break;
-      case kTabRight: record.TabRight(w); break;
-      case kTabLeft: record.TabLeft(w); break;
-      case kTabTo: record.TabTo(w); break;
+      case kTabRight: ++effects_; record.TabRight(w); break;
+      case kTabLeft: ++effects_; record.TabLeft(w); break;
+      case kTabTo: ++effects_; record.TabTo(w); break;
       case kRecordEnd: {
+        ++effects_;
         const int count = (code & kRepeatBit) ? repeat_ : 1;
         for (int i = 0; i < count; ++i) record.EndRecord();
         break;
