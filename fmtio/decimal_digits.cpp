@@ -10,9 +10,9 @@ namespace {
 // `end`, trailing zeros removed.
 void DigitsOfScientific(const char* text, const char* end, DecimalDigits& out) {
   // The exponent is a sign and two or three digits, read from the end.
-  const char* p = end;
-  int power = 0;
-  for (int scale = 1; p[-1] >= '0' && p[-1] <= '9'; scale *= 10) power += (*--p - '0') * scale;
+  const char* p = end - 2;
+  int power = (p[0] - '0') * 10 + (p[1] - '0');
+  if (p[-1] >= '0' && p[-1] <= '9') power += (*--p - '0') * 100;
   if (p[-1] == '-') power = -power;
   const char* letter = p - 2;
   out.digits[0] = text[0];

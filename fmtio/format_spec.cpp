@@ -46,7 +46,9 @@ class Scanner {
   int length() const { return length_; }
 
   void SkipBlanks() {
-    while (at_ < length_ && (text_[at_] == ' ' || text_[at_] == '\t')) ++at_;
+    int at = at_;
+    while (at < length_ && (text_[at] == ' ' || text_[at] == '\t')) ++at;
+    at_ = at;
   }
 
  private:
