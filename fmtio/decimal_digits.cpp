@@ -9,16 +9,20 @@ namespace {
 // Fills `out` with the digits and exponent of the scientific text "d.ddd...e±XX" that ends at
 // `end`, trailing zeros removed.
 void DigitsOfScientific(const char* text, const char* end, DecimalDigits& out) {
-  const char* letter = static_cast<const char*>(std::memchr(text, 'e', static_cast<std::size_t>(end - text)));
-  int count = 0;
-  out.digits[count++] = text[0];
-  for (const char* p = text + 2; p < letter; ++p) out.digits[count++] = *p;
+  // The exponent is a sign and two or three digits, read from the end.
+  const char* p = end - 2;
+  int power = (p[0] - '0') * 10 + (p[1] - '0');
+  if (p[-1] >= '0' && p[-1] <= '9') power += (*--p - '0') * 100;
+  if (p[-1] == '-') power = -power;
+  const char* letter = p - 2;
+  out.digits[0] = text[0];
+  int count = 1;
+  if (letter > text + 1) {
+    std::memcpy(out.digits + 1, text + 2, static_cast<std::size_t>(letter - text - 2));
+    count = static_cast<int>(letter - text - 1);
+  }
   while (count > 1 && out.digits[count - 1] == '0') --count;
   out.count = count;
-  // The exponent is a sign and two or three digits.
-  int power = 0;
-  for (const char* p = letter + 2; p < end; ++p) power = power * 10 + (*p - '0');
-  if (letter[1] == '-') power = -power;
   // d.ddd times 10^power is 0.dddd times 10^(power + 1).
   out.exponent = power + 1;
 }

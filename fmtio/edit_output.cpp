@@ -53,15 +53,18 @@ int EditInteger(std::int64_t value, int m, bool plusSigns, char* out) {
   if (m < 0) m = 0;
   const bool negative = value < 0;
   std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
-  const int count = DigitCount(magnitude);
+  // The digits, the last first: a 64-bit magnitude has at most 20.
+  char reversed[20];
+  int count = 0;
+  for (; magnitude != 0; magnitude /= 10) reversed[count++] = static_cast<char>('0' + magnitude % 10);
   const bool sign = negative || (plusSigns && (m > 0 || count > 0));
   const Wide length = Wide{sign} + std::max(m, count);
   if (length > kEditBufferSize) return -1;
   int n = 0;
   if (sign) out[n++] = negative ? '-' : '+';
   for (int i = count; i < m; ++i) out[n++] = '0';
-  for (int i = n + count - 1; i >= n; --i, magnitude /= 10) out[i] = static_cast<char>('0' + magnitude % 10);
-  return n + count;
+  while (count > 0) out[n++] = reversed[--count];
+  return n;
 }
 
 // Besides F, E, D, G and ES, two shapes are this system's own choice:
@@ -192,7 +195,10 @@ int EditReal(const void* item, int type, const RealEdit& edit, int scale, bool p
   for (Wide i = 0; i < before; ++i) out[n++] = digit(i);
   out[n++] = '.';
   for (Wide i = 0; i < zerosAfter; ++i) out[n++] = '0';
-  for (Wide i = 0; i < after; ++i) out[n++] = digit(before + i);
+  const Wide held = std::clamp<Wide>(v.count - before, 0, after);
+  if (held > 0) std::memcpy(out + n, v.digits + before, static_cast<std::size_t>(held));
+  n += static_cast<int>(held);
+  for (Wide i = held; i < after; ++i) out[n++] = '0';
   if (threeDigits) {
     out[n++] = expValue < 0 ? '-' : '+';
     std::uint64_t rest = expMagnitude;
@@ -200,7 +206,14 @@ int EditReal(const void* item, int type, const RealEdit& edit, int scale, bool p
     n += 3;
   } else if (exponent) {
     out[n++] = letter;
-    n += EditInteger(expValue, static_cast<int>(e), true, out + n);
+    if (e == 2 && expMagnitude <= 99) {
+      // The usual exponent: its sign and two digits.
+      out[n++] = expValue < 0 ? '-' : '+';
+      out[n++] = static_cast<char>('0' + expMagnitude / 10);
+      out[n++] = static_cast<char>('0' + expMagnitude % 10);
+    } else {
+      n += EditInteger(expValue, static_cast<int>(e), true, out + n);
+    }
   }
   for (Wide i = 0; i < blanks; ++i) out[n++] = ' ';
   return n;

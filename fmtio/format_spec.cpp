@@ -1,7 +1,7 @@
 #include "fmtio/format_spec.h"
 
+#include <algorithm>
 #include <cstring>
-#include <string>
 
 #include "runtime/run_time_error.h"
 
@@ -10,7 +10,6 @@ namespace {
 
 constexpr int kMaxDepth = 16;
 constexpr std::int64_t kMaxNumber = 2147483647;
-constexpr int kPlaceholderBase = -121;  // the k-th "^" is stored as -121 - k
 
 // A token of the format text: a number (a digit run or a "^"), a character, or the end.
 struct Token {
@@ -20,44 +19,40 @@ struct Token {
   bool tooLarge = false;
 };
 
-// Reads a format text one token at a time, skipping blanks and tabs outside literals.
+// Reads a format text one token at a time, skipping blanks and tabs outside literals. Between
+// tokens the position is always past the blanks, so that looking ahead is a single comparison;
+// only after the character that opens a literal (H or a quote) do the blanks stay, as they are
+// the literal's own.
 class Scanner {
  public:
-  Scanner(const char* text, int length) : text_(text), length_(length) {}
+  Scanner(const char* text, int length) : text_(text), length_(length) { SkipBlanks(); }
 
-  Token Next() {
-    if (peeked_) {
-      peeked_ = false;
-      at_ = afterPeek_;
-      placeholders_ = placeholdersAfterPeek_;
-      return peek_;
-    }
-    return Scan();
+  Token Next() { return Scan(); }
+
+  // Whether the next token is the character `c` (upper case) or a number, without taking it.
+  bool PeekChar(int c) const {
+    if (at_ >= length_) return false;
+    const char next = text_[at_];
+    return (next >= 'a' && next <= 'z' ? next - 'a' + 'A' : next) == c;
+  }
+  bool PeekNumber() const {
+    return at_ < length_ && ((text_[at_] >= '0' && text_[at_] <= '9') || text_[at_] == '^');
   }
 
-  // The next token without taking it. It is kept, so that looking ahead (often several times at
-  // one place) scans the text once.
-  Token Peek() {
-    if (!peeked_) {
-      const int at = at_, placeholders = placeholders_;
-      peek_ = Scan();
-      afterPeek_ = at_;
-      placeholdersAfterPeek_ = placeholders_;
-      at_ = at;
-      placeholders_ = placeholders;
-      peeked_ = true;
-    }
-    return peek_;
-  }
-
-  // Raw characters, for literals: the position and the text. Only used right after Next.
+  // Raw characters, for literals: the position and the text. Only used right after Next has
+  // taken the literal's opening character; SkipBlanks then passes the blanks after it.
   int& position() { return at_; }
   const char* text() const { return text_; }
   int length() const { return length_; }
 
+  void SkipBlanks() {
+    int at = at_;
+    while (at < length_ && (text_[at] == ' ' || text_[at] == '\t')) ++at;
+    at_ = at;
+  }
+
  private:
   Token Scan() {
-    SkipBlanks();
     Token token;
     if (at_ >= length_) return token;
     const unsigned char c = static_cast<unsigned char>(text_[at_]);
@@ -86,25 +81,19 @@ class Scanner {
       token.kind = Token::kNumber;
       token.placeholder = true;
       token.value = kPlaceholderBase - placeholders_++;
+      SkipBlanks();
       return token;
     }
     token.kind = Token::kChar;
     token.value = c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c;
+    if (token.value != 'H' && c != '\'' && c != '"') SkipBlanks();
     return token;
-  }
-
-  void SkipBlanks() {
-    while (at_ < length_ && (text_[at_] == ' ' || text_[at_] == '\t')) ++at_;
   }
 
   const char* text_;
   int length_;
   int at_ = 0;
   int placeholders_ = 0;
-  bool peeked_ = false;  // peek_ holds the next token, which ends at afterPeek_
-  Token peek_;
-  int afterPeek_ = 0;
-  int placeholdersAfterPeek_ = 0;
 };
 
 // Raised inside the compiler to store an error entry and stop.
@@ -117,36 +106,56 @@ class Compiler {
   Compiler(const char* text, int length, FormatSpec& compiled) : scan_(text, length), compiled_(compiled) {}
 
   void Compile() {
-    compiled_.clear();
+    compiled_.resize(2 * kEntryRoom);
+    out_ = compiled_.data();
+    end_ = out_ + compiled_.size();
     entry_ = 0;
     try {
       if (!IsChar(scan_.Next(), '(')) throw CompileError{6981};
       for (;;) {
-        entry_ = compiled_.size();
-        if (Entry()) return;
+        Room(kEntryRoom);
+        entry_ = Size();
+        if (Entry()) break;
       }
     } catch (const CompileError& error) {
-      compiled_.resize(entry_);
-      compiled_.push_back(kError);
+      out_ = compiled_.data() + entry_;
+      Put(kError);
       Put16(error.number);
     }
+    compiled_.resize(Size());
   }
 
  private:
   static bool IsChar(const Token& token, int c) { return token.kind == Token::kChar && token.value == c; }
 
+  // The bytes go through out_ into compiled_, which holds at least kEntryRoom bytes beyond the
+  // start of every entry: no entry is longer, and a literal makes room for its characters.
+  static constexpr std::size_t kEntryRoom = 32;
+
+  std::size_t Size() const { return static_cast<std::size_t>(out_ - compiled_.data()); }
+
+  void Room(std::size_t count) {
+    if (static_cast<std::size_t>(end_ - out_) >= count) return;
+    const std::size_t size = Size();
+    compiled_.resize(std::max(2 * compiled_.size(), size + count));
+    out_ = compiled_.data() + size;
+    end_ = compiled_.data() + compiled_.size();
+  }
+
+  void Put(std::uint8_t byte) { *out_++ = byte; }
+
   void Put16(int value) {
-    compiled_.push_back(static_cast<std::uint8_t>(value & 0xFF));
-    compiled_.push_back(static_cast<std::uint8_t>((value >> 8) & 0xFF));
+    Put(static_cast<std::uint8_t>(value & 0xFF));
+    Put(static_cast<std::uint8_t>((value >> 8) & 0xFF));
   }
 
   void PutNumber(int value, bool placeholder) {
     if (!placeholder && value >= -120 && value <= 120) {
-      compiled_.push_back(static_cast<std::uint8_t>(static_cast<std::int8_t>(value)));
+      Put(static_cast<std::uint8_t>(static_cast<std::int8_t>(value)));
       return;
     }
-    compiled_.push_back(127);
-    for (int i = 0; i < 4; ++i) compiled_.push_back(static_cast<std::uint8_t>((static_cast<std::uint32_t>(value) >> (8 * i)) & 0xFF));
+    Put(127);
+    for (int i = 0; i < 4; ++i) Put(static_cast<std::uint8_t>((static_cast<std::uint32_t>(value) >> (8 * i)) & 0xFF));
   }
 
   // Stores an entry: code byte, sub-kind, repeat count and parameters.
@@ -154,8 +163,8 @@ class Compiler {
     std::uint8_t code = static_cast<std::uint8_t>(kind);
     if (count) code |= kRepeatBit;
     code |= static_cast<std::uint8_t>(paramCount << kParamShift);
-    compiled_.push_back(code);
-    if (kind == kExtended) compiled_.push_back(static_cast<std::uint8_t>(sub));
+    Put(code);
+    if (kind == kExtended) Put(static_cast<std::uint8_t>(sub));
     if (count) PutNumber(count->value, count->placeholder);
     for (int i = 0; i < paramCount; ++i) PutNumber(params[i].value, params[i].placeholder);
   }
@@ -167,10 +176,10 @@ class Compiler {
     return token;
   }
 
-  bool PeekChar(int c) { return IsChar(scan_.Peek(), c); }
+  bool PeekChar(int c) { return scan_.PeekChar(c); }
 
   bool OptionalNumber(Token& token) {
-    if (scan_.Peek().kind != Token::kNumber) return false;
+    if (!scan_.PeekNumber()) return false;
     token = Number();
     return true;
   }
@@ -226,9 +235,12 @@ class Compiler {
         if (count.placeholder) throw CompileError{6984};
         int& at = scan_.position();
         if (count.value > scan_.length() - at) throw CompileError{6988};
+        Room(kEntryRoom + static_cast<std::size_t>(count.value));
         PutEntry(kLiteral, 0, &count, nullptr, 0);
-        compiled_.insert(compiled_.end(), scan_.text() + at, scan_.text() + at + count.value);
+        std::memcpy(out_, scan_.text() + at, static_cast<std::size_t>(count.value));
+        out_ += count.value;
         at += count.value;
+        scan_.SkipBlanks();
         progress_ = true;
         break;
       }
@@ -379,28 +391,35 @@ class Compiler {
     return false;
   }
 
+  // A quoted literal: its length first, a doubled delimiter counting once, then its characters.
   void Literal(char delimiter) {
     int& at = scan_.position();
     const char* text = scan_.text();
-    std::string chars;
-    for (;;) {
-      if (at >= scan_.length()) throw CompileError{6988};
-      const char c = text[at++];
-      if (c == delimiter) {
-        if (at < scan_.length() && text[at] == delimiter) {
-          chars += c;
-          ++at;
+    const int length = scan_.length();
+    int count = 0;
+    int end = at;
+    for (;; ++count) {
+      if (end >= length) throw CompileError{6988};
+      if (text[end] == delimiter) {
+        if (end + 1 < length && text[end + 1] == delimiter) {
+          end += 2;
           continue;
         }
-        // A literal closed by the last character leaves no room for the final parenthesis.
-        if (at >= scan_.length()) throw CompileError{6988};
         break;
       }
-      chars += c;
+      ++end;
     }
-    const Token count{Token::kNumber, static_cast<int>(chars.size())};
-    PutEntry(kLiteral, 0, &count, nullptr, 0);
-    compiled_.insert(compiled_.end(), chars.begin(), chars.end());
+    // A literal closed by the last character leaves no room for the final parenthesis.
+    if (end + 1 >= length) throw CompileError{6988};
+    const Token counted{Token::kNumber, count};
+    Room(kEntryRoom + static_cast<std::size_t>(count));
+    PutEntry(kLiteral, 0, &counted, nullptr, 0);
+    for (; at < end; ++at) {
+      Put(static_cast<std::uint8_t>(text[at]));
+      if (text[at] == delimiter) ++at;
+    }
+    at = end + 1;
+    scan_.SkipBlanks();
   }
 
   // E and G in all their forms: EN, ES (E only), Ew.d[Ee], Gw.d[Ee], and with exponent letter D.
@@ -442,9 +461,9 @@ class Compiler {
   }
 
   void Final() {
-    compiled_.push_back(kFinal);
+    Put(kFinal);
     std::size_t offset = 0;
-    if (progress_) offset = compiled_.size() - reversion_;
+    if (progress_) offset = Size() - reversion_;
     // Subtle: the offset is kept in 16 bits; a format too long for that cannot be interpreted.
     if (offset > 0xFFFF) throw CompileError{6988};
     Put16(static_cast<int>(offset));
@@ -452,6 +471,8 @@ class Compiler {
 
   Scanner scan_;
   FormatSpec& compiled_;
+  std::uint8_t* out_ = nullptr;  // the next byte of compiled_ to write
+  std::uint8_t* end_ = nullptr;  // the end of compiled_
   std::size_t entry_ = 0;      // start of the entry being compiled
   std::size_t reversion_ = 0;  // the open entry of the last top-level group, or the start
   int depth_ = 0;
@@ -463,158 +484,6 @@ class Compiler {
 void CompileFormat(const char* text, int length, FormatSpec& compiled) {
   if (length < 0) length = static_cast<int>(std::strlen(text));
   Compiler(text, length, compiled).Compile();
-}
-
-void FormatCursor::Reset(const FormatSpec& compiled, bool unitBlankZero) {
-  compiled_ = compiled.data();
-  position_ = 0;
-  repeat_ = 0;
-  top_ = -1;
-  scale = 0;
-  plusSigns = false;
-  blankZero = unitBlankZero;
-  suppressRecordEnd = false;
-  consumedSinceReversion_ = false;
-  effects_ = 0;
-  kind = 0;
-  sub = 0;
-}
-
-namespace {
-
-// Reads a stored number at `at`, advancing it; placeholders take their run-time values.
-int ReadNumber(const std::uint8_t* compiled, std::uint32_t& at, const int* values, int count) {
-  const std::int8_t first = static_cast<std::int8_t>(compiled[at++]);
-  if (first != 127) return first;
-  std::uint32_t raw = 0;
-  for (int i = 0; i < 4; ++i) raw |= static_cast<std::uint32_t>(compiled[at++]) << (8 * i);
-  const int value = static_cast<int>(raw);
-  if (value <= kPlaceholderBase) {
-    const int index = kPlaceholderBase - value;
-    if (index >= count) runtime::Raise(6980);
-    return values[index];
-  }
-  return value;
-}
-
-int Read16(const std::uint8_t* compiled, std::uint32_t& at) {
-  const int value = compiled[at] | (compiled[at + 1] << 8);
-  at += 2;
-  return value;
-}
-
-bool IsDataEdit(int kind) {
-  return (kind >= kEditA && kind <= kEditZ) || kind == kExtended;
-}
-
-}  // namespace
-
-bool FormatCursor::NextEditDescriptor(bool itemsRemain, FormatRecord& record) {
-  if (--repeat_ >= 1) return itemsRemain;
-  for (;;) {
-    const std::uint32_t entryStart = position_;
-    const std::uint8_t code = compiled_[position_++];
-    const int entryKind = code & kKindMask;
-    if (entryKind == kFinal) {
-      const int offset = Read16(compiled_, position_);
-      if (!itemsRemain || offset == 0) {
-        position_ = entryStart;
-        break;
-      }
-      // Subtle: a tail that consumes no item would end records forever; the waiting item then
-      // meets the end of the format instead.
-      if (!consumedSinceReversion_) {
-        position_ = entryStart;
-        break;
-      }
-      consumedSinceReversion_ = false;
-      record.EndRecord();
-      position_ = entryStart + 1 - static_cast<std::uint32_t>(offset);
-      continue;
-    }
-    if (entryKind == kError) {
-      position_ = entryStart;
-      std::uint32_t at = entryStart + 1;
-      runtime::Raise(Read16(compiled_, at));
-    }
-    std::uint8_t entrySub = 0;
-    if (entryKind == kExtended) entrySub = compiled_[position_++];
-    repeat_ = 0;
-    w = 0;
-    d = 1;
-    e = 2;
-    if (code & kRepeatBit) repeat_ = ReadNumber(compiled_, position_, placeholders, placeholderCount);
-    const int params = code >> kParamShift;
-    int* targets[3] = {&w, &d, &e};
-    for (int i = 0; i < params; ++i) *targets[i] = ReadNumber(compiled_, position_, placeholders, placeholderCount);
-
-    if (IsDataEdit(entryKind)) {
-      if (!itemsRemain) {
-        position_ = entryStart;
-        repeat_ = 0;
-        break;
-      }
-      kind = static_cast<std::uint8_t>(entryKind);
-      sub = entrySub;
-      consumedSinceReversion_ = true;
-      ++effects_;
-      return true;
-    }
-    if (entryKind == kLiteral || entryKind == kTabRight || entryKind == kTabLeft || entryKind == kTabTo ||
-        entryKind == kRecordEnd) {
-      ++effects_;
-    }
-    switch (entryKind) {
-      case kLiteral: {
-        const int count = repeat_;
-        record.Literal(reinterpret_cast<const char*>(compiled_ + position_), count);
-        position_ += static_cast<std::uint32_t>(count);
-        break;
-      }
-      case kScale: scale = repeat_; break;
-      case kPlusOn: plusSigns = true; break;
-      case kPlusOff: plusSigns = false; break;
-      case kBlankNull: blankZero = false; break;
-      case kBlankZero: blankZero = true; break;
-      case kTabRight: record.TabRight(w); break;
-      case kTabLeft: record.TabLeft(w); break;
-      case kTabTo: record.TabTo(w); break;
-      case kRecordEnd: {
-        const int count = (code & kRepeatBit) ? repeat_ : 1;
-        for (int i = 0; i < count; ++i) record.EndRecord();
-        break;
-      }
-      case kGroupOpen:
-        groups_[++top_] = Group{position_, repeat_, effects_};
-        break;
-      case kGroupClose: {
-        // Subtle: a pass that wrote nothing, moved nowhere and took no item (empty groups, modes
-        // only) would do the same again, so the passes left are dropped rather than made:
-        // (77770(277770())) ends at once instead of after 2E10 empty passes.
-        Group& group = groups_[top_];
-        if (--group.passes >= 1 && effects_ != group.effectsAtPass) {
-          group.effectsAtPass = effects_;
-          position_ = group.position;
-        } else {
-          --top_;
-        }
-        break;
-      }
-      case kColon:
-        if (!itemsRemain) {
-          repeat_ = 0;
-          return false;
-        }
-        break;
-      case kDollar:
-        if (!itemsRemain) suppressRecordEnd = true;
-        break;
-      default: break;
-    }
-    repeat_ = 0;
-  }
-  repeat_ = 0;
-  return false;
 }
 
 }  // namespace fmtio

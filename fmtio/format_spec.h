@@ -55,6 +55,8 @@ enum SubKind : std::uint8_t {
 inline constexpr std::uint8_t kKindMask = 0x1F;
 inline constexpr std::uint8_t kRepeatBit = 0x20;
 inline constexpr int kParamShift = 6;
+// A stored number at or below this is the k-th "^" placeholder, stored as kPlaceholderBase - k.
+inline constexpr int kPlaceholderBase = -121;
 
 // A compiled format: the entries as a byte string. Kept in a vector so that one buffer can be
 // reused from one statement execution to the next.
@@ -113,7 +115,7 @@ struct FormatCursor {
   std::uint32_t position_ = 0;
   int repeat_ = 0;
   int top_ = -1;
-  Group groups_[16] = {};  // the open groups, groups_[0..top_]
+  Group groups_[16];  // the open groups, groups_[0..top_]; each is set when it opens
   bool consumedSinceReversion_ = false;
   std::uint32_t effects_ = 0;  // entries performed that change the record or take an item
 };

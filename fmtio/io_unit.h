@@ -2,6 +2,7 @@
 // line input. The only layer that hands bytes to the platform.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -92,6 +93,15 @@ IoUnit& SelectUnit(int number, bool forRead);
 // blanks. Beyond the record length: 6601.
 void PlaceChars(IoUnit& unit, int column, const char* text, int count);
 
+// The unit's block at column 1 of the current output record of a file unit, and in `room` the
+// columns of the record it holds (within the record length): characters may be written there
+// directly, the unit told by RecordWritten. Null for a terminal, or when the block does not hold
+// the record's start and the characters already written.
+char* RecordBlock(IoUnit& unit, int& room);
+
+// Records that columns [from, to) of the current output record were written into the block.
+void RecordWritten(IoUnit& unit, int from, int to);
+
 // The most characters a record of this unit may hold.
 int RecordLimit(const IoUnit& unit);
 
@@ -110,5 +120,23 @@ void EndConsoleLine();
 
 // Writes bytes to the platform stream of a terminal unit (standard error for "ERR").
 void WriteTerminal(IoUnit& unit, const char* bytes, int count);
+
+// ---- Shared by the unit layer's own files ----------------------------------------------------
+
+// The buffer of a console record, and of a device: the longest line a console READ takes.
+inline constexpr int kConsoleBufferSize = 132;
+
+// The console record of input, and of output when the console is one device; the record of
+// output (consoleIn itself, or a separate one when input or output is redirected).
+extern IoUnit consoleIn;
+extern IoUnit* consoleOut;
+
+// Writes out the bytes of a file window still to be written.
+void FlushWindow(IoUnit& unit);
+
+// Reads one line of at most `limit` bytes before its line feed into unit.line. A longer line is
+// error `tooLongError`, raised at once on a file and after the rest of the line on a stream; with
+// `tooLongError` 0 the rest of a long line is skipped.
+void ReadLine(IoUnit& unit, std::size_t limit, int tooLongError);
 
 }  // namespace fmtio

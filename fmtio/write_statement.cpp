@@ -42,8 +42,8 @@ WriteStatement* Current() {
   return depth > 0 && refused == 0 ? statements[static_cast<std::size_t>(depth - 1)].get() : nullptr;
 }
 
-void Append(const void* bytes, std::size_t count) {
-  std::vector<unsigned char>& items = Current()->items;
+void Append(WriteStatement& statement, const void* bytes, std::size_t count) {
+  std::vector<unsigned char>& items = statement.items;
   if (items.capacity() - items.size() < kItemReserve + count) {
     if (items.size() + count > kMaxItemBytes) runtime::Raise(6700);
     runtime::RaisingNoMemory([&] { items.reserve(items.capacity() + kItemBlock + count); });
@@ -59,7 +59,7 @@ void AppendValue(int type, const void* value, std::size_t size) {
     unsigned char entry[1 + sizeof(double) * 2];  // the tag and the value, appended at once
     entry[0] = static_cast<unsigned char>(type);
     std::memcpy(entry + 1, value, size);
-    Append(entry, 1 + size);
+    Append(*statement, entry, 1 + size);
   } catch (const runtime::RunTimeError& error) {
     statement->deferredError = error.number;
   }
@@ -83,16 +83,25 @@ struct Element {
 };
 
 // The output side of a running WRITE: places fields and literals into the unit's current record.
+// While the unit's block holds the record, characters go straight into it and the unit learns
+// of them (Commit) before anything else looks at the record, and at the latest when the record
+// is dropped, also by an error.
 class OutputRecord final : public FormatRecord {
  public:
   OutputRecord(IoUnit& unit, bool interpretFirst) : unit_(unit), interpretFirst_(interpretFirst) {
     if (!unit_.recordOpen) unit_.column = 0;
+    Acquire();
   }
+  ~OutputRecord() { Commit(); }
+  OutputRecord(const OutputRecord&) = delete;
+  OutputRecord& operator=(const OutputRecord&) = delete;
 
   void Literal(const char* text, int count) override { Put(text, count); }
   void EndRecord() override {
+    Commit();
     EndOutputRecord(unit_, true);
     unit_.column = 0;
+    Acquire();
   }
   void TabRight(int count) override { Move(static_cast<long long>(unit_.column) + count); }
   void TabLeft(int count) override { Move(std::max(0LL, static_cast<long long>(unit_.column) - count)); }
@@ -100,9 +109,17 @@ class OutputRecord final : public FormatRecord {
 
   // Places a field of width w, right-justified, or w asterisks when the text does not fit.
   void Field(const char* text, int length, int w) {
+    const bool fits = length >= 0 && length <= w;
+    if (fits && !interpretFirst_) {
+      if (char* span = Span(w)) {
+        std::memset(span, ' ', static_cast<std::size_t>(w - length));
+        std::memcpy(span + (w - length), text, static_cast<std::size_t>(length));
+        return;
+      }
+    }
     // A field that cannot fit the record places none of its characters.
     if (w > RecordLimit(unit_) - unit_.column) runtime::Raise(6601);
-    if (length < 0 || length > w) {
+    if (!fits) {
       Repeat('*', w);
       return;
     }
@@ -123,10 +140,18 @@ class OutputRecord final : public FormatRecord {
     if (interpretFirst_) {
       interpretFirst_ = false;
       ApplyControl(text, count);
+      Commit();
+      Acquire();
     }
     if (count <= 0) return;
+    if (char* span = Span(count)) {
+      std::memcpy(span, text, static_cast<std::size_t>(count));
+      return;
+    }
+    Commit();
     PlaceChars(unit_, unit_.column, text, count);
     unit_.column += count;
+    Acquire();
   }
 
   void Repeat(char c, int count) {
@@ -139,10 +164,38 @@ class OutputRecord final : public FormatRecord {
     }
   }
 
+  // Tells the unit of the characters placed straight into its block.
+  void Commit() {
+    if (low_ < high_) RecordWritten(unit_, low_, high_);
+    low_ = high_ = unit_.recordLength;
+  }
+
   // Drops the pending blanks at the end of format processing.
-  void DropPendingBlanks() { unit_.column = std::min(unit_.column, unit_.recordLength); }
+  void DropPendingBlanks() {
+    Commit();
+    unit_.column = std::min(unit_.column, unit_.recordLength);
+  }
 
  private:
+  // Takes the block's place of the record, when the block holds it.
+  void Acquire() {
+    block_ = RecordBlock(unit_, room_);
+    low_ = high_ = unit_.recordLength;
+  }
+
+  // The place in the block for `count` characters at the current position, the gap of pending
+  // blanks before them filled, and the position moved past them; null when the block does not
+  // hold them.
+  char* Span(int count) {
+    const int column = unit_.column;
+    if (!block_ || column > room_ || count > room_ - column) return nullptr;
+    if (column > high_) std::memset(block_ + high_, ' ', static_cast<std::size_t>(column - high_));
+    low_ = std::min(low_, std::min(column, high_));
+    high_ = std::max(high_, column + count);
+    unit_.column = column + count;
+    return block_ + column;
+  }
+
   void Move(long long column) {
     if (column > (1LL << 30)) runtime::Raise(6601);
     unit_.column = static_cast<int>(std::max(0LL, column));
@@ -169,6 +222,10 @@ class OutputRecord final : public FormatRecord {
 
   IoUnit& unit_;
   bool interpretFirst_;
+  char* block_ = nullptr;  // the block at column 1 of the record, or null
+  int room_ = 0;           // columns of the record the block holds (within the record length)
+  int low_ = 0;            // record columns [low_, high_) written straight into the block
+  int high_ = 0;
 };
 
 std::int64_t IntegerValue(const Element& element) {
@@ -333,6 +390,7 @@ void Run(WriteStatement& statement, IoUnit*& selected) {
     ForEachElement(statement.items, [&](const Element& element, bool) { EditListDirected(element, record); });
   }
   if (!suppress) record.DropPendingBlanks();
+  record.Commit();
   EndOutputRecord(unit, !suppress && !statement.advanceNo);
   if ((suppress && unit.kind == UnitKind::kTerminal) || statement.advanceNo) unit.prompt = true;
 }
@@ -406,9 +464,9 @@ void WriteItem(const char* text, int length) {
   if (length < 0) length = 0;
   try {
     const unsigned char tag = kCharacter;
-    Append(&tag, 1);
-    Append(&length, 4);
-    Append(text, static_cast<std::size_t>(length));
+    Append(*statement, &tag, 1);
+    Append(*statement, &length, 4);
+    Append(*statement, text, static_cast<std::size_t>(length));
   } catch (const runtime::RunTimeError& error) {
     statement->deferredError = error.number;
   }
@@ -423,10 +481,10 @@ void WriteItem(int type, const void* address, int count, int length) {
   }
   try {
     const unsigned char tag = static_cast<unsigned char>(type) | kByAddress;
-    Append(&tag, 1);
-    Append(&address, sizeof address);
-    Append(&count, 4);
-    Append(&length, 4);
+    Append(*statement, &tag, 1);
+    Append(*statement, &address, sizeof address);
+    Append(*statement, &count, 4);
+    Append(*statement, &length, 4);
   } catch (const runtime::RunTimeError& error) {
     statement->deferredError = error.number;
   }
