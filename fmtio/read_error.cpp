@@ -1,3 +1,5 @@
+// The message of a READ error on a file: the condition, then the line, the column and the text
+// where the faulty value or field begins.
 #include "fmtio/read_error.h"
 
 #include <algorithm>
