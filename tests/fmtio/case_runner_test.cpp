@@ -183,21 +183,32 @@ class CaseTest : public EngineRunTest {
       Expect("status", std::to_string(status), error);
       Expect("file", FileBytes("OUT.TXT"), Quoted(words.back()) + (error == "0" ? "\r\n" : ""));
     } else if (verb == "read") {
-      // READ(10, format, ERR=...) items from a file holding the record; each item's storage is
-      // followed by guard bytes that must stay as they were.
-      std::ofstream("IN.TXT", std::ios::binary) << Quoted(fields_.at(2)) << "\r\n";
+      // READ(10, format, ERR=..., END=...) items from a file holding the records; each item's
+      // storage is followed by guard bytes that must stay as they were. An error !FNNNN is a READ
+      // without ERR= whose fatal report must end in the message of the fifth field.
+      const std::string& records = fields_.at(2);
+      const bool ended = records.back() == '$';
+      std::ofstream("IN.TXT", std::ios::binary) << Quoted(records.substr(0, records.size() - ended)) << (ended ? "" : "\r\n");
       ASSERT_EQ(OpenTen("IN.TXT", "OLD"), 0);
       std::vector<Item> items;
       const std::string error = ParseItems(fields_.at(3), items);
-      std::vector<std::string> storage(items.size(), std::string(64, '~'));
-      BeginRead(10, text, -1, kErrorBranch);
-      for (std::size_t i = 0; i < items.size(); ++i) {
-        ReadItem(items[i].type, storage[i].data(), items[i].type == kCharacter ? static_cast<int>(items[i].bytes.size()) : 0);
+      const bool fatal = error[0] == 'F';
+      std::vector<std::string> storage;
+      for (const Item& item : items) storage.emplace_back(item.bytes.size() + 16, '~');
+      int status = 0;
+      Run([&] {
+        BeginRead(10, text, -1, fatal ? 0 : kErrorBranch | kEndBranch);
+        for (std::size_t i = 0; i < items.size(); ++i) {
+          ReadItem(items[i].type, storage[i].data(), items[i].type == kCharacter ? static_cast<int>(items[i].bytes.size()) : 0);
+        }
+        status = EndRead();
+      });
+      if (fatal) {
+        Expect("report", streams_.err, "\r\nrun-time error " + error + ": READ(IN.TXT)\r\n- " + Quoted(fields_.at(4)) + "\r\n");
+      } else {
+        Expect("status", std::to_string(status), error);
       }
-      Expect("status", std::to_string(EndRead()), error);
-      for (std::size_t i = 0; i < items.size(); ++i) {
-        Expect("item storage", storage[i], items[i].bytes + std::string(64 - items[i].bytes.size(), '~'));
-      }
+      for (std::size_t i = 0; i < items.size(); ++i) Expect("item storage", storage[i], items[i].bytes + std::string(16, '~'));
     } else {
       ADD_FAILURE_AT(file_.c_str(), line_) << "unknown verb " << verb;
     }

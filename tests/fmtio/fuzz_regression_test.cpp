@@ -7,7 +7,6 @@
 
 #include "fmtio/units.h"
 #include "fmtio/write_statement.h"
-#include "fuzz/fuzz_support.h"
 #include "tests/fmtio/engine_run_test.h"
 
 namespace fmtio {
@@ -100,12 +99,6 @@ TEST_F(FuzzRegressionTest, ItemListBeyondItsLimitIsRefusedWith6700) {
   EXPECT_EQ(streams_.out, "k\r\n");
   EXPECT_EQ(Run([&] { WriteText("(A)", chunk, 4, 0); }), 1);
   EXPECT_EQ(streams_.err, kReport6700);
-}
-
-// The targets skip a format whose bound exceeds kMaxFormatWork (the bounds themselves are rows in
-// the case files): this one, found by the write target, runs some 1E9 moves before its error.
-TEST(FuzzFormatWorkTest, SkipsTheFormatThatTimedOut) {
-  EXPECT_GT(fuzz::FormatWork("(1X77775(27717027(X)71X)(1(6", 0), fuzz::kMaxFormatWork);
 }
 
 }  // namespace
