@@ -152,7 +152,6 @@ class CaseTest : public EngineRunTest {
       : file_(std::move(file)), line_(line), fields_(std::move(fields)) {}
 
   void TestBody() override {
-    StartEngine({});
     const std::string& verb = fields_.at(0);
     const std::string format = Unescape(fields_.at(1));
     const char* text = format == "*" ? nullptr : format.c_str();

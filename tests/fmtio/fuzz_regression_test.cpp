@@ -24,7 +24,7 @@ class FuzzRegressionTest : public EngineRunTest {
   // One whole run of the engine over `statements`, its end caught; returns the exit code.
   template <class Statements>
   int Run(Statements statements) {
-    StartEngine({});
+    StartRun();
     EngineRunTest::Run(statements);
     return EndRun();
   }

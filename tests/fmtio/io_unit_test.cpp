@@ -56,18 +56,6 @@ std::string Report(const std::string& head, int number) {
 
 class IoUnitTest : public EngineRunTest {
  protected:
-  void SetUp() override {
-    EngineRunTest::SetUp();
-    StartRun();
-  }
-
-  void StartRun(const std::string& input = "", bool interactive = false, std::vector<std::string> arguments = {}) {
-    platform::MemoryStreams streams;
-    streams.input = input;
-    streams.interactive = interactive;
-    StartEngine(std::move(streams), std::move(arguments));
-  }
-
   // Names in the folder, sorted.
   std::string Listing() const {
     std::vector<std::string> names;

@@ -18,14 +18,6 @@ namespace {
 
 class ReadStatementTest : public EngineRunTest {
  protected:
-  // A new run whose piped standard input holds `input`.
-  void StartRun(const std::string& input, std::size_t blockLimit = 0) {
-    platform::MemoryStreams streams;
-    streams.input = input;
-    streams.blockLimit = blockLimit;
-    StartEngine(std::move(streams));
-  }
-
   // READ(unit, format, ERR=..., END=...) of `count` INTEGER*4 items into value_; the status.
   int ReadInt(int unit, const char* format, int count = 1) {
     std::fill(std::begin(value_), std::end(value_), -1);
@@ -91,7 +83,7 @@ TEST_F(ReadStatementTest, PipedInputInBlocksLosesNothing) {
     expected += std::to_string(i) + ' ';
   }
   for (const std::size_t block : {1, 7, 132, 0}) {
-    StartRun(input, block);
+    StartRun(input, false, {}, block);
     values.clear();
     while (ReadInt(kDefaultUnit, nullptr) == 0) values += std::to_string(value_[0]) + ' ';
     EXPECT_EQ(values, expected) << "block " << block;
@@ -107,7 +99,6 @@ TEST_F(ReadStatementTest, UnitDefaultsForPadAndBlank) {
   noPad.pad = {"NO"};
   blankZero.file = {"BLANK.TXT"};
   blankZero.blank = {"ZERO"};
-  StartRun("");
   ASSERT_EQ(Open(9, noPad, kErrorBranch) + Open(8, blankZero, kErrorBranch), 0);
   EXPECT_EQ(ReadText(9, "(A5)", 5), 6601);
   EXPECT_EQ(ReadText(9, "(A2)", 5), 0);

@@ -16,17 +16,6 @@ namespace {
 // Statements that a case file cannot hold: several on one unit, fatal errors, the console.
 class WriteStatementTest : public EngineRunTest {
  protected:
-  void SetUp() override {
-    EngineRunTest::SetUp();
-    StartRun(false);
-  }
-
-  void StartRun(bool interactive) {
-    platform::MemoryStreams streams;
-    streams.interactive = interactive;
-    StartEngine(std::move(streams));
-  }
-
   // WRITE(unit, format[, ADVANCE=advance]) with no items and the given options; returns the status.
   static int Write(int unit, const char* format, int options = kErrorBranch, const char* advance = nullptr) {
     BeginWrite(unit, format, -1, advance, advance ? static_cast<int>(std::string(advance).size()) : 0, options);
@@ -81,28 +70,21 @@ TEST_F(WriteStatementTest, StatementsOnOneFile) {
   EXPECT_EQ(FileBytes("OUT.TXT"), "   1  22 333ABCDEF\r\n123\r\n4\r\n5.\r\nINNERMOST\r\nINNER 9\r\n 1 2\r\n");
 }
 
-TEST_F(WriteStatementTest, RecordLengthOfAFile) {
+// A record over RECL is refused; an ADVANCE other than YES or NO and a unit out of range are
+// returned with the error branch. Without it an error ends the run with its report, and what
+// preceded it stays.
+TEST_F(WriteStatementTest, Errors) {
   ASSERT_EQ(OpenOut(10), 0);
   EXPECT_EQ(Write(10, "('         1')"), 0);
   EXPECT_EQ(Write(10, "('ABCDEFGHIJK')"), 6601);
-  EXPECT_EQ(EndRun(), 0);
-  EXPECT_EQ(FileBytes("OUT.TXT"), "         1\r\n");
-}
-
-TEST_F(WriteStatementTest, ErrorsOfTheHeader) {
-  // An ADVANCE other than YES or NO, a unit out of range: returned with the error branch.
   EXPECT_EQ(Write(kDefaultUnit, "(' A')", kErrorBranch, "MAYBE"), 6999);
-  EXPECT_EQ(Write(40000, "(' A')"), 6314);
-  EXPECT_EQ(Write(-40000, "(' A')"), 6314);
-  EXPECT_EQ(streams_.out, "");
-}
-
-// Without an error branch an error ends the run with its report; what preceded it stays.
-TEST_F(WriteStatementTest, ErrorWithoutBranchEndsTheRunWithItsReport) {
+  EXPECT_EQ(Write(40000, "(' A')") + Write(-40000, "(' A')"), 2 * 6314);
   Run([] { Write(32768, "(' A')", 0); });
   EXPECT_EQ(EndRun(), 1);
+  EXPECT_EQ(streams_.out, "");
   EXPECT_EQ(streams_.err, std::string("\r\nrun-time error F6314\r\n- ") + runtime::ErrorMessage(6314) + "\r\n");
-  StartRun(false);
+  EXPECT_EQ(FileBytes("OUT.TXT"), "         1\r\n");
+  StartRun();
   Run([&] {
     OpenOut();
     BeginWrite(10, "(I3,(E10.4))", -1);
@@ -110,7 +92,6 @@ TEST_F(WriteStatementTest, ErrorWithoutBranchEndsTheRunWithItsReport) {
     WriteItem(2.5f);
     WriteItem(3);
     EndWrite();
-    ADD_FAILURE() << "the run went on after a fatal error";
   });
   EXPECT_EQ(EndRun(), 1);
   EXPECT_EQ(streams_.err, std::string("\r\nrun-time error F6207: WRITE(OUT.TXT)\r\n- ") + runtime::ErrorMessage(6207) + "\r\n");
@@ -122,7 +103,7 @@ TEST_F(WriteStatementTest, ErrorWithoutBranchEndsTheRunWithItsReport) {
 // limit; after "$" the next record goes on on the same line.
 TEST_F(WriteStatementTest, ConsoleCarriageControl) {
   for (const bool interactive : {false, true}) {
-    StartRun(interactive);
+    StartRun("", interactive);
     for (const char* format : {"(' A')", "('0B')", "('1C')", "('+D')", "(' TRUSS ',/)", "(' NAME: ',$)"}) {
       Write(kDefaultUnit, format);
     }
@@ -143,7 +124,7 @@ TEST_F(WriteStatementTest, ConsoleCarriageControl) {
 // already moved the cursor.
 TEST_F(WriteStatementTest, PromptReplyAndNextRecord) {
   for (const bool interactive : {false, true}) {
-    StartRun(interactive);
+    StartRun("", interactive);
     streams_.input = "DATA.TXT\r\n";
     char reply[80];
     Write(kDefaultUnit, "(' NAME: ',$)", 0);
