@@ -208,6 +208,24 @@ class CaseTest : public EngineRunTest {
         Expect("status", std::to_string(status), error);
       }
       for (std::size_t i = 0; i < items.size(); ++i) Expect("item storage", storage[i], items[i].bytes + std::string(16, '~'));
+    } else if (verb == "open") {
+      // OPEN(9, keywords, ERR=...) after making the file (or folder/) named after the error; a
+      // refused one creates no X.TXT and leaves the unit unconnected.
+      const std::vector<std::string> expected = Words(fields_.at(2));
+      if (expected.size() > 1 && expected[1].back() == '/') fs::create_directory(expected[1]);
+      if (expected.size() > 1 && expected[1].back() != '/') std::ofstream{expected[1]};
+      static const std::map<std::string, KeywordText OpenKeywords::*> names = {
+          {"FILE", &OpenKeywords::file}, {"STATUS", &OpenKeywords::status}, {"ACTION", &OpenKeywords::action},
+          {"ACCESS", &OpenKeywords::access}};
+      OpenKeywords keywords;
+      std::vector<std::string> words = Words(format);
+      for (std::string& word : words) {
+        const std::size_t equals = word.find('=');
+        keywords.*names.at(word.substr(0, equals)) = {word.c_str() + equals + 1};
+      }
+      Expect("status", std::to_string(Open(9, keywords, kErrorBranch)), expected[0]);
+      Expect("files made", fs::exists("X.TXT") ? "X.TXT" : "", "");
+      Expect("CLOSE", std::to_string(Close(9, {"DELETE"}, kErrorBranch)), "0");
     } else {
       ADD_FAILURE_AT(file_.c_str(), line_) << "unknown verb " << verb;
     }

@@ -67,51 +67,6 @@ class IoUnitTest : public EngineRunTest {
   }
 };
 
-// A refused OPEN creates nothing and leaves the unit unconnected. PREPARE names a file to create
-// first, or a folder when it ends in "/".
-TEST_F(IoUnitTest, OpenErrors) {
-  static const std::string longName(261, 'N');
-  struct Case {
-    const char *file, *status, *action, *access, *prepare;
-    int error;
-  };
-  const Case cases[] = {
-      {"DATA.TXT", "OLD", nullptr, nullptr, "", 6416},
-      {"NOFOLDER/X.TXT", "NEW", nullptr, nullptr, "", 6416},
-      {"TRUSS.GRP", "NEW", nullptr, nullptr, "TRUSS.GRP", 6415},
-      {"FOLDER", "OLD", nullptr, nullptr, "FOLDER/", 6414},
-      {"FOLDER", "UNKNOWN", nullptr, nullptr, "FOLDER/", 6414},
-      {"X.TXT", "MAYBE", nullptr, nullptr, "", 6304},
-      {"X.TXT", "NEW", nullptr, "RANDOM", "", 6304},
-      {"X.TXT", "SCRATCH", nullptr, nullptr, "", 6301},
-      {"X.TXT", "NEW", nullptr, "DIRECT", "", 6311},
-      {longName.c_str(), "NEW", nullptr, nullptr, "", 6412},
-      // ACTION='READ' opens a file that exists and makes none.
-      {"IN.TXT", nullptr, "READ", nullptr, "IN.TXT", 0},
-      {"X.TXT", nullptr, "READ", nullptr, "", 6416},
-      {"X.TXT", "NEW", "READ", nullptr, "", 6414},
-      {"IN.TXT", "NEW", "READ", nullptr, "IN.TXT", 6415},
-      {"X.TXT", "REPLACE", "READ", nullptr, "", 6414},
-      {nullptr, "SCRATCH", "READ", nullptr, "", 6414},
-  };
-  for (const Case& c : cases) {
-    StartRun();
-    fs::remove_all("FOLDER");
-    const std::string prepare = c.prepare;
-    if (!prepare.empty() && prepare.back() == '/') fs::create_directory(prepare);
-    else if (!prepare.empty()) WriteFile(prepare, "");
-    OpenKeywords keywords;
-    if (c.file) keywords.file = {c.file};
-    if (c.status) keywords.status = {c.status};
-    if (c.action) keywords.action = {c.action};
-    if (c.access) keywords.access = {c.access};
-    const std::string what = std::string(c.file ? c.file : "-") + " " + (c.status ? c.status : "-");
-    EXPECT_EQ(Open(9, keywords, kErrorBranch), c.error) << what;
-    EXPECT_EQ(Listing().find("X.TXT"), std::string::npos) << what << ": nothing is created";
-    EXPECT_EQ(Close(9, {"DELETE"}, kErrorBranch), 0) << what;
-  }
-}
-
 // The statement and the name each fatal report shows. In the last case a second run in the same
 // folder finds the plot file: the new report file stays on disk, empty, the plot file untouched.
 TEST_F(IoUnitTest, FatalReportsNameTheStatement) {
