@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
@@ -226,6 +227,19 @@ class CaseTest : public EngineRunTest {
       Expect("status", std::to_string(Open(9, keywords, kErrorBranch)), expected[0]);
       Expect("files made", fs::exists("X.TXT") ? "X.TXT" : "", "");
       Expect("CLOSE", std::to_string(Close(9, {"DELETE"}, kErrorBranch)), "0");
+    } else if (verb == "device") {
+      // OPEN(10, FILE=name), WRITE(10, '(" X")'), CLOSE(10, STATUS=...): what the console's two
+      // streams and the file of that name hold then. Files named like the devices are the user's.
+      for (const char* name : {"CON", "ERR", "NUL"}) std::ofstream(name) << "USER DATA";
+      ASSERT_EQ(OpenTen(format.c_str(), nullptr), 0);
+      BeginWrite(10, "(' X')", -1, nullptr, 0, kErrorBranch);
+      Expect("WRITE", std::to_string(EndWrite()), "0");
+      Expect("output|error", streams_.out + "|" + streams_.err, Quoted(fields_.at(2)) + "|" + Quoted(fields_.at(3)));
+      Expect("CLOSE", std::to_string(Close(10, {fields_.at(4).c_str()}, kErrorBranch)), "0");
+      Expect("file", FileBytes(format), Quoted(fields_.at(5)));
+      Expect("user files", FileBytes("CON") + FileBytes("ERR") + FileBytes("NUL"), "USER DATAUSER DATAUSER DATA");
+      const auto files = std::distance(fs::directory_iterator("."), fs::directory_iterator());
+      Expect("files", std::to_string(files), FileBytes(format) == " X\r\n" ? "4" : "3");
     } else {
       ADD_FAILURE_AT(file_.c_str(), line_) << "unknown verb " << verb;
     }

@@ -367,33 +367,6 @@ TEST_F(IoUnitTest, BlankFileNames) {
   EXPECT_TRUE(fs::exists("NAME.TXT") && fs::exists("NAME2.TXT"));
 }
 
-// Device names and their look-alikes: where WRITE ' X' goes. Files named like the devices are
-// the user's: closing a device with DELETE leaves them.
-TEST_F(IoUnitTest, DeviceNames) {
-  struct Case {
-    const char *name, *out, *err;
-    bool file;  // a file of that name is created
-  };
-  const Case cases[] = {
-      {"CON", "X", "", false},  {"con.txt", "X", "", false}, {"USER", "X", "", false},
-      {"user.dat", "", "", true}, {"NUL", "", "", false},    {"nul.txt", "", "", false},
-      {"ERR", "", "X", false},  {"err.txt", "", "", true},   {"CONSOLE", "", "", true},
-  };
-  for (const char* name : {"CON", "ERR", "NUL"}) WriteFile(name, "USER DATA");
-  for (const Case& c : cases) {
-    StartRun();
-    ASSERT_EQ(OpenFile(10, c.name) + WriteText(10, "(' X')"), 0) << c.name;
-    EXPECT_EQ(streams_.out + "|" + streams_.err, std::string(c.out) + "|" + c.err) << c.name;
-    EXPECT_EQ(Close(10, c.file ? KeywordText{} : KeywordText{"DELETE"}), 0) << c.name;
-    if (c.file) {
-      EXPECT_EQ(FileBytes(c.name), " X\r\n") << c.name;
-      fs::remove(c.name);
-    }
-    EXPECT_EQ(Listing(), "CON ERR NUL") << c.name << ": no other file is created or deleted";
-    EXPECT_EQ(FileBytes("NUL"), "USER DATA") << c.name;
-  }
-}
-
 // A unit on CON reads the console; CLOSE(0) ends a pending line and leaves the console
 // connected; a re-OPEN of unit 6 ends a prompt line as CLOSE would.
 TEST_F(IoUnitTest, ConsoleUnit) {
