@@ -272,25 +272,15 @@ TEST_F(IoUnitTest, EveryEndWritesTheUnitsOut) {
   }
 }
 
-// A file's record is bounded: an endless one is refused at once, a long one is read.
-TEST_F(IoUnitTest, FileRecordsAreBounded) {
-  WriteFile("LONG.TXT", std::string(1 << 20, ' ') + "7\n");
-  ASSERT_EQ(OpenFile(10, "LONG.TXT", "OLD") + OpenFile(11, "/dev/zero", "OLD"), 0);
-  std::int32_t n = 0;
-  BeginRead(10, nullptr, 0);
-  ReadItem(kInteger4, &n);
-  EXPECT_EQ(EndRead(), 0);
-  EXPECT_EQ(n, 7);
+// The devices that never end: an endless record is refused at once; a record that cannot be
+// written out is reported by the CLOSE, or at the end of the run by the closing, which still
+// closes the other units.
+TEST_F(IoUnitTest, EndlessDevices) {
+  ASSERT_EQ(OpenFile(11, "/dev/zero", "OLD") + OpenFile(20, "/dev/full", "OLD"), 0);
   char text[8];
   BeginRead(11, "(A8)", -1, kErrorBranch);
   ReadItem(kCharacter, text, 8);
   EXPECT_EQ(EndRead(), 6601);
-}
-
-// A record that cannot be written out is reported by the CLOSE, or at the end of the run by the
-// closing, which still closes the other units.
-TEST_F(IoUnitTest, FullDiskOnWritingOut) {
-  ASSERT_EQ(OpenFile(20, "/dev/full", "OLD"), 0);
   EXPECT_EQ(WriteText(20, "(' RECORD')"), 0);
   EXPECT_EQ(Close(20, {}, kErrorBranch), 6422);
   EXPECT_EQ(Close(20, {}, kErrorBranch), 0);
