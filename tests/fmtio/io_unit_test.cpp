@@ -1,5 +1,5 @@
-// The engine's units: OPEN and CLOSE, their errors and fatal reports, device names, the console
-// unit, the file buffers, and every way a run ends with its files written out.
+// The engine's units beyond the case files: OPEN and CLOSE over several statements, their fatal
+// reports, the console unit, the file buffers, and every way a run ends with its files written out.
 #include "fmtio/units.h"
 
 #include <fcntl.h>
@@ -27,13 +27,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// OPEN(unit, FILE=file[, STATUS=status][, ACTION=action]); the status with the error branch.
-int OpenFile(int unit, const char* file, const char* status = nullptr, int options = kErrorBranch,
-             const char* action = nullptr) {
+// OPEN(unit, FILE=file[, STATUS=status]); the status with the error branch.
+int OpenFile(int unit, const char* file, const char* status = nullptr, int options = kErrorBranch) {
   OpenKeywords keywords;
-  if (file) keywords.file = {file};
+  keywords.file = {file};
   if (status) keywords.status = {status};
-  if (action) keywords.action = {action};
   return Open(unit, keywords, options);
 }
 
