@@ -283,7 +283,7 @@ TEST_F(IoUnitTest, EndlessDevices) {
   EXPECT_EQ(Close(20, {}, kErrorBranch), 6422);
   EXPECT_EQ(Close(20, {}, kErrorBranch), 0);
   StartRun();
-  ASSERT_EQ(OpenFile(20, "/dev/full", "OLD") + OpenFile(21, "AFTER.TXT", "NEW"), 0);
+  ASSERT_EQ(OpenFile(21, "AFTER.TXT", "NEW") + OpenFile(20, "/dev/full", "OLD"), 0);
   WriteText(20, "(' RECORD')");
   WriteText(21, "(' KEPT')");
   Run([] { runtime::Stop(); });
