@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <string>
@@ -152,7 +153,6 @@ class CaseTest : public EngineRunTest {
       : file_(std::move(file)), line_(line), fields_(std::move(fields)) {}
 
   void TestBody() override {
-    StartEngine({});
     const std::string& verb = fields_.at(0);
     const std::string format = Unescape(fields_.at(1));
     const char* text = format == "*" ? nullptr : format.c_str();
@@ -183,21 +183,63 @@ class CaseTest : public EngineRunTest {
       Expect("status", std::to_string(status), error);
       Expect("file", FileBytes("OUT.TXT"), Quoted(words.back()) + (error == "0" ? "\r\n" : ""));
     } else if (verb == "read") {
-      // READ(10, format, ERR=...) items from a file holding the record; each item's storage is
-      // followed by guard bytes that must stay as they were.
-      std::ofstream("IN.TXT", std::ios::binary) << Quoted(fields_.at(2)) << "\r\n";
+      // READ(10, format, ERR=..., END=...) items from a file holding the records; each item's
+      // storage is followed by guard bytes that must stay as they were. An error !FNNNN is a READ
+      // without ERR= whose fatal report must end in the message of the fifth field.
+      const std::string& records = fields_.at(2);
+      const bool ended = records.back() == '$';
+      std::ofstream("IN.TXT", std::ios::binary) << Quoted(records.substr(0, records.size() - ended)) << (ended ? "" : "\r\n");
       ASSERT_EQ(OpenTen("IN.TXT", "OLD"), 0);
       std::vector<Item> items;
       const std::string error = ParseItems(fields_.at(3), items);
-      std::vector<std::string> storage(items.size(), std::string(64, '~'));
-      BeginRead(10, text, -1, kErrorBranch);
-      for (std::size_t i = 0; i < items.size(); ++i) {
-        ReadItem(items[i].type, storage[i].data(), items[i].type == kCharacter ? static_cast<int>(items[i].bytes.size()) : 0);
+      const bool fatal = error[0] == 'F';
+      std::vector<std::string> storage;
+      for (const Item& item : items) storage.emplace_back(item.bytes.size() + 16, '~');
+      int status = 0;
+      Run([&] {
+        BeginRead(10, text, -1, fatal ? 0 : kErrorBranch | kEndBranch);
+        for (std::size_t i = 0; i < items.size(); ++i) {
+          ReadItem(items[i].type, storage[i].data(), items[i].type == kCharacter ? static_cast<int>(items[i].bytes.size()) : 0);
+        }
+        status = EndRead();
+      });
+      if (fatal) {
+        Expect("report", streams_.err, "\r\nrun-time error " + error + ": READ(IN.TXT)\r\n- " + Quoted(fields_.at(4)) + "\r\n");
+      } else {
+        Expect("status", std::to_string(status), error);
       }
-      Expect("status", std::to_string(EndRead()), error);
-      for (std::size_t i = 0; i < items.size(); ++i) {
-        Expect("item storage", storage[i], items[i].bytes + std::string(64 - items[i].bytes.size(), '~'));
+      for (std::size_t i = 0; i < items.size(); ++i) Expect("item storage", storage[i], items[i].bytes + std::string(16, '~'));
+    } else if (verb == "open") {
+      // OPEN(9, keywords, ERR=...) after making the file (or folder/) named after the error; a
+      // refused one creates no X.TXT and leaves the unit unconnected.
+      const std::vector<std::string> expected = Words(fields_.at(2));
+      if (expected.size() > 1 && expected[1].back() == '/') fs::create_directory(expected[1]);
+      if (expected.size() > 1 && expected[1].back() != '/') std::ofstream{expected[1]};
+      static const std::map<std::string, KeywordText OpenKeywords::*> names = {
+          {"FILE", &OpenKeywords::file}, {"STATUS", &OpenKeywords::status}, {"ACTION", &OpenKeywords::action},
+          {"ACCESS", &OpenKeywords::access}};
+      OpenKeywords keywords;
+      std::vector<std::string> words = Words(format);
+      for (std::string& word : words) {
+        const std::size_t equals = word.find('=');
+        keywords.*names.at(word.substr(0, equals)) = {word.c_str() + equals + 1};
       }
+      Expect("status", std::to_string(Open(9, keywords, kErrorBranch)), expected[0]);
+      Expect("files made", fs::exists("X.TXT") ? "X.TXT" : "", "");
+      Expect("CLOSE", std::to_string(Close(9, {"DELETE"}, kErrorBranch)), "0");
+    } else if (verb == "device") {
+      // OPEN(10, FILE=name), WRITE(10, '(" X")'), CLOSE(10, STATUS=...): what the console's two
+      // streams and the file of that name hold then. Files named like the devices are the user's.
+      for (const char* name : {"CON", "ERR", "NUL"}) std::ofstream(name) << "USER DATA";
+      ASSERT_EQ(OpenTen(format.c_str(), nullptr), 0);
+      BeginWrite(10, "(' X')", -1, nullptr, 0, kErrorBranch);
+      Expect("WRITE", std::to_string(EndWrite()), "0");
+      Expect("output|error", streams_.out + "|" + streams_.err, Quoted(fields_.at(2)) + "|" + Quoted(fields_.at(3)));
+      Expect("CLOSE", std::to_string(Close(10, {fields_.at(4).c_str()}, kErrorBranch)), "0");
+      Expect("file", FileBytes(format), Quoted(fields_.at(5)));
+      Expect("user files", FileBytes("CON") + FileBytes("ERR") + FileBytes("NUL"), "USER DATAUSER DATAUSER DATA");
+      const auto files = std::distance(fs::directory_iterator("."), fs::directory_iterator());
+      Expect("files", std::to_string(files), FileBytes(format) == " X\r\n" ? "4" : "3");
     } else {
       ADD_FAILURE_AT(file_.c_str(), line_) << "unknown verb " << verb;
     }

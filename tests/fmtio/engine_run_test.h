@@ -1,5 +1,5 @@
 // The fixture of the engine's tests: each test runs in a fresh folder with the standard streams in
-// memory, one run of the engine at a time, and may start a new run when it needs one.
+// memory, one run of the engine at a time, started for it and started anew when it needs one.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -52,6 +52,7 @@ class EngineRunTest : public ::testing::Test {
     folder_ = folder;
     previous_ = std::filesystem::current_path();
     std::filesystem::current_path(folder_);
+    StartRun();
   }
 
   void TearDown() override {
@@ -64,11 +65,16 @@ class EngineRunTest : public ::testing::Test {
     std::filesystem::remove_all(folder_, ignored);
   }
 
-  // Ends the run in progress, then starts a new one over `streams` (input, interactive flag,
-  // block limit) with `arguments` after the program's name on its command line.
-  void StartEngine(platform::MemoryStreams streams, std::vector<std::string> arguments = {}) {
+  // Ends the run in progress, then starts a new one whose standard input holds `input` (a terminal
+  // or piped, arriving in blocks of at most `blockLimit` bytes) with `arguments` after the
+  // program's name on its command line.
+  void StartRun(const std::string& input = "", bool interactive = false, std::vector<std::string> arguments = {},
+                std::size_t blockLimit = 0) {
     EndRun();
-    streams_ = std::move(streams);
+    streams_ = {};
+    streams_.input = input;
+    streams_.interactive = interactive;
+    streams_.blockLimit = blockLimit;
     platform::UseMemoryStreams(&streams_);
     arguments_ = {"truss"};
     arguments_.insert(arguments_.end(), arguments.begin(), arguments.end());

@@ -7,7 +7,6 @@
 
 #include "fmtio/units.h"
 #include "fmtio/write_statement.h"
-#include "fuzz/fuzz_support.h"
 #include "tests/fmtio/engine_run_test.h"
 
 namespace fmtio {
@@ -25,16 +24,9 @@ class FuzzRegressionTest : public EngineRunTest {
   // One whole run of the engine over `statements`, its end caught; returns the exit code.
   template <class Statements>
   int Run(Statements statements) {
-    StartEngine({});
+    StartRun();
     EngineRunTest::Run(statements);
     return EndRun();
-  }
-
-  // WRITE(*, format[, ERR=...]) `chunks` times the text.
-  static int WriteText(const char* format, const std::string& text, int chunks, int options) {
-    BeginWrite(kDefaultUnit, format, -1, nullptr, 0, options);
-    for (int i = 0; i < chunks; ++i) WriteItem(text.data(), static_cast<int>(text.size()));
-    return EndWrite();
   }
 };
 
@@ -60,8 +52,10 @@ TEST_F(FuzzRegressionTest, RunEndedInsideAPutAsideWriteLeavesNoStatementForTheNe
   EXPECT_EQ(streams_.out + streams_.err, " 7\r\n") << "the statement put aside in the first run ran in the second";
 }
 
-TEST_F(FuzzRegressionTest, WritesBeyondThePutAsideLimitAreRefusedWith6700) {
-  int refused = 0;
+// Statements put aside and one statement's item list are bounded: beyond, a statement is refused
+// with 6700, its items go nowhere, and the next one runs as usual; without the error branch the
+// run ends with the report.
+TEST_F(FuzzRegressionTest, RunawayStatementsAreRefusedWith6700) {
   std::string statuses, expected;
   EXPECT_EQ(Run([&] {
               for (int i = 1; i <= kPutAsideLimit; ++i) {
@@ -70,42 +64,34 @@ TEST_F(FuzzRegressionTest, WritesBeyondThePutAsideLimitAreRefusedWith6700) {
               }
               BeginWrite(kDefaultUnit, "(I3)", -1, nullptr, 0, kErrorBranch);
               WriteItem(std::int32_t{99});
-              refused = EndWrite();
+              statuses = std::to_string(EndWrite());
               for (int i = kPutAsideLimit; i >= 1; --i) statuses += std::to_string(EndWrite());
             }),
             0);
-  EXPECT_EQ(refused, 6700);
-  EXPECT_EQ(statuses, std::string(kPutAsideLimit, '0'));
+  EXPECT_EQ(statuses, "6700" + std::string(kPutAsideLimit, '0'));
   for (int i = kPutAsideLimit; i >= 1; --i) expected.append(i < 10 ? " " : "").append(std::to_string(i)).append("\r\n");
-  EXPECT_EQ(streams_.out + streams_.err, expected) << "the refused statement's item must go nowhere";
-  // Without the error branch the run ends with the report.
+  EXPECT_EQ(streams_.out + streams_.err, expected);
   EXPECT_EQ(Run([&] {
               for (int i = 0; i <= kPutAsideLimit; ++i) BeginWrite(kDefaultUnit, "(I3)", -1);
             }),
             1);
   EXPECT_EQ(streams_.err, kReport6700);
-}
-
-TEST_F(FuzzRegressionTest, ItemListBeyondItsLimitIsRefusedWith6700) {
   const std::string chunk(kItemListLimit / 4, 'x');
-  int refused = 0, next = -1;
+  const auto write = [&](int options, int chunks, const std::string& text) {
+    BeginWrite(kDefaultUnit, "(A)", -1, nullptr, 0, options);
+    for (int i = 0; i < chunks; ++i) WriteItem(text.data(), static_cast<int>(text.size()));
+    statuses += std::to_string(EndWrite());
+  };
+  statuses.clear();
   EXPECT_EQ(Run([&] {
-              refused = WriteText("(A)", chunk, 4, kErrorBranch);
-              // The list is emptied with the refused statement; the next one runs as usual.
-              next = WriteText("(A)", "ok", 1, kErrorBranch);
+              write(kErrorBranch, 4, chunk);
+              write(kErrorBranch, 1, "ok");
             }),
             0);
-  EXPECT_EQ(refused, 6700);
-  EXPECT_EQ(next, 0);
+  EXPECT_EQ(statuses, "67000");
   EXPECT_EQ(streams_.out, "k\r\n");
-  EXPECT_EQ(Run([&] { WriteText("(A)", chunk, 4, 0); }), 1);
+  EXPECT_EQ(Run([&] { write(0, 4, chunk); }), 1);
   EXPECT_EQ(streams_.err, kReport6700);
-}
-
-// The targets skip a format whose bound exceeds kMaxFormatWork (the bounds themselves are rows in
-// the case files): this one, found by the write target, runs some 1E9 moves before its error.
-TEST(FuzzFormatWorkTest, SkipsTheFormatThatTimedOut) {
-  EXPECT_GT(fuzz::FormatWork("(1X77775(27717027(X)71X)(1(6", 0), fuzz::kMaxFormatWork);
 }
 
 }  // namespace

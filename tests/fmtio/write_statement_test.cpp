@@ -1,10 +1,11 @@
+// WRITE statements that a case file cannot hold: several on one unit, errors of the statement
+// and fatal ones, the console.
 #include "fmtio/write_statement.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "fmtio/platform.h"
 #include "fmtio/read_statement.h"
 #include "fmtio/units.h"
 #include "runtime/run_time_error.h"
@@ -13,20 +14,8 @@
 namespace fmtio {
 namespace {
 
-// Statements that a case file cannot hold: several on one unit, fatal errors, the console.
 class WriteStatementTest : public EngineRunTest {
  protected:
-  void SetUp() override {
-    EngineRunTest::SetUp();
-    StartRun(false);
-  }
-
-  void StartRun(bool interactive) {
-    platform::MemoryStreams streams;
-    streams.interactive = interactive;
-    StartEngine(std::move(streams));
-  }
-
   // WRITE(unit, format[, ADVANCE=advance]) with no items and the given options; returns the status.
   static int Write(int unit, const char* format, int options = kErrorBranch, const char* advance = nullptr) {
     BeginWrite(unit, format, -1, advance, advance ? static_cast<int>(std::string(advance).size()) : 0, options);
@@ -81,28 +70,21 @@ TEST_F(WriteStatementTest, StatementsOnOneFile) {
   EXPECT_EQ(FileBytes("OUT.TXT"), "   1  22 333ABCDEF\r\n123\r\n4\r\n5.\r\nINNERMOST\r\nINNER 9\r\n 1 2\r\n");
 }
 
-TEST_F(WriteStatementTest, RecordLengthOfAFile) {
+// A record over RECL is refused; an ADVANCE other than YES or NO and a unit out of range are
+// returned with the error branch. Without it an error ends the run with its report, and what
+// preceded it stays.
+TEST_F(WriteStatementTest, Errors) {
   ASSERT_EQ(OpenOut(10), 0);
   EXPECT_EQ(Write(10, "('         1')"), 0);
   EXPECT_EQ(Write(10, "('ABCDEFGHIJK')"), 6601);
-  EXPECT_EQ(EndRun(), 0);
-  EXPECT_EQ(FileBytes("OUT.TXT"), "         1\r\n");
-}
-
-TEST_F(WriteStatementTest, ErrorsOfTheHeader) {
-  // An ADVANCE other than YES or NO, a unit out of range: returned with the error branch.
   EXPECT_EQ(Write(kDefaultUnit, "(' A')", kErrorBranch, "MAYBE"), 6999);
-  EXPECT_EQ(Write(40000, "(' A')"), 6314);
-  EXPECT_EQ(Write(-40000, "(' A')"), 6314);
-  EXPECT_EQ(streams_.out, "");
-}
-
-// Without an error branch an error ends the run with its report; what preceded it stays.
-TEST_F(WriteStatementTest, ErrorWithoutBranchEndsTheRunWithItsReport) {
+  EXPECT_EQ(Write(40000, "(' A')") + Write(-40000, "(' A')"), 2 * 6314);
   Run([] { Write(32768, "(' A')", 0); });
   EXPECT_EQ(EndRun(), 1);
+  EXPECT_EQ(streams_.out, "");
   EXPECT_EQ(streams_.err, std::string("\r\nrun-time error F6314\r\n- ") + runtime::ErrorMessage(6314) + "\r\n");
-  StartRun(false);
+  EXPECT_EQ(FileBytes("OUT.TXT"), "         1\r\n");
+  StartRun();
   Run([&] {
     OpenOut();
     BeginWrite(10, "(I3,(E10.4))", -1);
@@ -110,7 +92,6 @@ TEST_F(WriteStatementTest, ErrorWithoutBranchEndsTheRunWithItsReport) {
     WriteItem(2.5f);
     WriteItem(3);
     EndWrite();
-    ADD_FAILURE() << "the run went on after a fatal error";
   });
   EXPECT_EQ(EndRun(), 1);
   EXPECT_EQ(streams_.err, std::string("\r\nrun-time error F6207: WRITE(OUT.TXT)\r\n- ") + runtime::ErrorMessage(6207) + "\r\n");
@@ -119,10 +100,12 @@ TEST_F(WriteStatementTest, ErrorWithoutBranchEndsTheRunWithItsReport) {
 
 // Column 1 of console records: blank a new line, 0 a blank line first, 1 a new page, + the same
 // line; the line is left open until the next record or the end of the run, and has no length
-// limit; after "$" the next record goes on on the same line.
-TEST_F(WriteStatementTest, ConsoleCarriageControl) {
+// limit; after "$" the next record goes on on the same line. The reply to a "$" prompt is typed on
+// the prompt's line: with piped input the output line stays open, so the next record starts with
+// a line end; at a terminal the typed line end has already moved the cursor.
+TEST_F(WriteStatementTest, ConsoleCarriageControlAndPrompts) {
   for (const bool interactive : {false, true}) {
-    StartRun(interactive);
+    StartRun("DATA.TXT\r\n", interactive);
     for (const char* format : {"(' A')", "('0B')", "('1C')", "('+D')", "(' TRUSS ',/)", "(' NAME: ',$)"}) {
       Write(kDefaultUnit, format);
     }
@@ -131,29 +114,18 @@ TEST_F(WriteStatementTest, ConsoleCarriageControl) {
     WriteItem(record.data(), 300);
     EndWrite();
     Write(0, "('0Z')");
-    const std::string expected = "A\r\n\r\nB\r\n\f\r \rC\rD\r\nTRUSS \r\n\r\nNAME: " + record.substr(1) + "\r\n\r\nZ";
+    std::string expected = "A\r\n\r\nB\r\n\f\r \rC\rD\r\nTRUSS \r\n\r\nNAME: " + record.substr(1) + "\r\n\r\nZ";
     EXPECT_EQ(streams_.out, expected) << "interactive " << interactive << ": " << Shown(streams_.out);
-    EXPECT_EQ(EndRun(), 0);
-    EXPECT_EQ(streams_.out, expected + "\r\n") << "interactive " << interactive;
-  }
-}
-
-// After a "$" prompt the reply is typed on the prompt's line. With piped input the output line
-// stays open, so the next record starts with a line end; at a terminal the typed line end has
-// already moved the cursor.
-TEST_F(WriteStatementTest, PromptReplyAndNextRecord) {
-  for (const bool interactive : {false, true}) {
-    StartRun(interactive);
-    streams_.input = "DATA.TXT\r\n";
     char reply[80];
     Write(kDefaultUnit, "(' NAME: ',$)", 0);
     BeginRead(kDefaultUnit, "(1A80)", -1);
     ReadItem(kCharacter, reply, 80);
     EXPECT_EQ(EndRead(), 0);
-    for (const char* format : {"(' NEXT')", "(' A',$)", "(' B')"}) Write(kDefaultUnit, format, 0);
-    const std::string expected = interactive ? "NAME: NEXT\r\nAB" : "NAME: \r\nNEXT\r\nAB";
-    EXPECT_EQ(streams_.out, expected) << "interactive " << interactive << ": " << Shown(streams_.out);
     EXPECT_EQ(std::string(reply, 8), "DATA.TXT");
+    for (const char* format : {"(' NEXT')", "(' A',$)", "(' B')"}) Write(kDefaultUnit, format, 0);
+    expected += interactive ? "\r\nNAME: NEXT\r\nAB\r\n" : "\r\nNAME: \r\nNEXT\r\nAB\r\n";
+    EXPECT_EQ(EndRun(), 0);
+    EXPECT_EQ(streams_.out, expected) << "interactive " << interactive << ": " << Shown(streams_.out);
   }
 }
 
