@@ -10,10 +10,7 @@
 #include "analysis/fixed_array.h"
 #include "analysis/member_stiffness.h"
 #include "analysis/member_stress.h"
-#include "fmtio/platform.h"
-#include "fmtio/units.h"
-#include "runtime/fp_traps.h"
-#include "runtime/termination.h"
+#include "tests/fmtio/engine_run_test.h"
 
 namespace analysis {
 namespace {
@@ -117,24 +114,15 @@ TEST(MemberStressTest, PartialSumsRoundedInTheirOrder) {
   for (const auto& c : cases) EXPECT_EQ(Bits(c.m.Stress(c.D) + 0.0f), Bits(c.expected)) << c.name;
 }
 
-TEST(MemberGeometryTest, NonNumericLengthWritesTheMessageAndStops) {
-  fmtio::platform::MemoryStreams streams;
-  fmtio::platform::UseMemoryStreams(&streams);
-  fmtio::Start(0, nullptr);
-  runtime::DisarmFloatingPointTraps();
+using MemberGeometryTest = fmtio::EngineRunTest;
+
+TEST_F(MemberGeometryTest, NonNumericLengthWritesTheMessageAndStops) {
   const Member m{{0, nan}, {0, 0}, {0, 0}};
   float T[12] = {};
-  int exitCode = -1;
-  try {
-    MemberGeometry(T, 1, 2, m.XC, m.YC, m.ZC);
-  } catch (const runtime::RunEnded& end) {
-    exitCode = end.exitCode;
-  }
-  runtime::Finish(0);
-  fmtio::platform::UseMemoryStreams(nullptr);
-  EXPECT_EQ(exitCode, 0);
+  Run([&] { MemberGeometry(T, 1, 2, m.XC, m.YC, m.ZC); });
+  EXPECT_EQ(EndRun(), 0);
   // "0" in the record is a line end first; the stop ends the pending line before its message.
-  EXPECT_EQ(streams.out, "\r\nNEGATIVE LENGTH OF MEMBER\r\nStop - Program terminated.\r\n");
+  EXPECT_EQ(streams_.out, "\r\nNEGATIVE LENGTH OF MEMBER\r\nStop - Program terminated.\r\n");
 }
 
 }  // namespace

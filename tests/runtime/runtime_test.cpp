@@ -41,8 +41,6 @@ TEST(FatalReportTest, EveryStatementKindAndLetter) {
   math.letter = 'M';
   EXPECT_EQ(FatalReportText(math), "\r\nrun-time error M6103: MATH\r\n- divide\r\n");
   EXPECT_EQ(FatalReportText(Error(6000, StatementKind::kRead)), "\r\nrun-time error F6000: READ(DATA.TXT)\r\n\r\n");
-  EXPECT_EQ(FatalReportText(Error(6416, StatementKind::kOpen)),
-            "\r\nrun-time error F6416: OPEN(DATA.TXT)\r\n- file not found\r\n");
 }
 
 // Every number the engine raises has a short text, so a new error cannot arrive without one.
