@@ -21,8 +21,6 @@ TEST(ParsePlotFileTest, TellsWhereAFileStops) {
     EXPECT_TRUE(row.fields[7] == "-" ? description.empty() : description.find(row.fields[7]) != std::string::npos)
         << where;
   }
-  const PlotFile oneMember = ParsePlotFile(golden::WithRecord("two_bar", 1, "   1   3", 11));
-  EXPECT_FALSE(IsAnalysedMember(oneMember, 1)) << "member 2 is numbered above NELE = 1";
   // LF line ends, the last one missing, and empty lines after the end are read as a complete file.
   std::string lineFeeds = golden::Join(golden::Lines("two_bar"), "\n");
   lineFeeds.pop_back();
