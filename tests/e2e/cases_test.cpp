@@ -58,6 +58,17 @@ std::string Decode(const std::string& text) {
   return bytes;
 }
 
+// The bytes a report file's records become on the console, where column 1 is carriage control.
+std::string ToConsole(const std::string& report) {
+  std::string console;
+  for (std::size_t at = 0, end; (end = report.find("\r\n", at)) != std::string::npos; at = end + 2) {
+    const char control = end > at ? report[at] : ' ';
+    console += control == '1' ? "\r\n\f\r \r" : control == '0' ? "\r\n\r\n" : control == '+' ? "\r" : "\r\n";
+    if (end > at) console += report.substr(at + 1, end - at - 1);
+  }
+  return console;
+}
+
 // The words of a line: bare words, and quoted words kept with their quotes.
 std::vector<std::string> Split(const std::string& line) {
   std::vector<std::string> words;
@@ -173,6 +184,7 @@ void ReadCaseFile(const fs::path& path) {
       auto word = [&](std::size_t i) {
         const std::string& w = words.at(i);
         if (w[0] == '$') return values.at(w.substr(1));
+        if (w[0] == '@') return w[1] == '@' ? ToConsole(ReadSourceFile(w.substr(2))) : ReadSourceFile(w.substr(1));
         return w[0] == '"' ? Decode(w.substr(1, w.size() - 2)) : w;
       };
       // The words from `first` on, joined, and the block after them.

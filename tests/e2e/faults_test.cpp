@@ -1,5 +1,5 @@
 // Faults around the program rather than in its data: a full disk, a file size limit, files and
-// folders it may not use, odd file names, an interrupt. Each run keeps what it had written and
+// folders it may not use, a pipe, an interrupt. Each run keeps what it had written and
 // overwrites nothing.
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -116,7 +116,7 @@ TEST_F(FaultsTest, FilesTheUserMayNotUseAreRefused) {
   const std::string report = (work / "rep.txt").string();
   struct Case {
     std::string folder;  // where the program runs
-    fs::perms mode;      // of the tower's data made there as tower.dat; none for no file
+    fs::perms mode;      // of the tower's data made there as tower.dat; none for no file, unknown for a pipe
     std::string answers, err;
     std::map<std::string, std::string> files;  // the folder's files after the run
   } cases[] = {
@@ -128,13 +128,19 @@ TEST_F(FaultsTest, FilesTheUserMayNotUseAreRefused) {
       {"work", fs::perms::owner_read | fs::perms::others_write, "tower.dat\nrep.txt\n",
        FatalReport("F6500", "READ(tower.dat)", "read failure in line 1"),
        {{"tower.dat", tower_}, {"rep.txt", ""}, {"TRUSS.GRP", ""}}},
+      // A named pipe opens, but its bytes cannot be read at a file position.
+      {"work", fs::perms::unknown, "tower.dat\nrep.txt\n",
+       FatalReport("F6500", "READ(tower.dat)", "read failure in line 1"), {{"rep.txt", ""}, {"TRUSS.GRP", ""}}},
       // The report is made before the plot file is refused.
       {"readonly", fs::perms::none, "tower.dat\n" + report + "\n",
        FatalReport("F6414", "OPEN(TRUSS.GRP)", "access denied"), {{"tower.dat", tower_}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.answers);
-    if (c.mode != fs::perms::none) {
+    if (c.mode == fs::perms::unknown) {
+      ASSERT_EQ(::mkfifo((work / "tower.dat").c_str(), 0666), 0);
+      fs::permissions(work / "tower.dat", fs::perms::all);
+    } else if (c.mode != fs::perms::none) {
       WriteFile(work / "tower.dat", tower_);
       fs::permissions(work / "tower.dat", c.mode);
     }
@@ -147,52 +153,6 @@ TEST_F(FaultsTest, FilesTheUserMayNotUseAreRefused) {
     EXPECT_EQ(ReadFile(report), "");
     EXPECT_TRUE(fs::is_empty(work / "locked"));
     for (const char* made : {"rep.txt", "TRUSS.GRP", "tower.dat"}) fs::remove(work / made);
-  }
-}
-
-TEST_F(FaultsTest, DataFileNamesTheProgramTakesOrRefuses) {
-  const std::string folder200(200, 'd');
-  fs::create_directory(folder_ / folder200);
-  fs::create_directory(folder_ / "sub");
-  ASSERT_EQ(::mkfifo((folder_ / "pipe.dat").c_str(), 0600), 0);
-  enum Outcome { kAnalysis, kNoFileMade, kEmptyFilesMade };
-  struct Case {
-    std::string name;     // the data file made with the tower's data ("" for none)
-    std::string answers;  // the console answers; "" for both names on the command line
-    std::string report;   // the report file's name
-    std::string err;
-    Outcome outcome;
-  };
-  const std::string name260 = folder200 + "/" + std::string(59, 'f');
-  const std::string name261 = folder200 + "/" + std::string(60, 'f');
-  const std::string odd = "my data \"one\" 'x' \xC3\xA9.dat";
-  const std::string oddReport = "rep 'x' \xC3\xBC.txt";
-  const Case cases[] = {
-      {name260, "", "rep.txt", "", kAnalysis},
-      {name261, "", "rep.txt", FatalReport("F6412", "OPEN(" + name261 + ")", "invalid file name or argument"),
-       kNoFileMade},
-      {odd, odd + "\n" + oddReport + "\n", oddReport, "", kAnalysis},
-      // Blanks around a name are not part of it.
-      {"tower.dat", "   tower.dat   \n  rep.txt\n", "rep.txt", "", kAnalysis},
-      {"", "sub\nrep.txt\n", "rep.txt", FatalReport("F6414", "OPEN(sub)", "access denied"), kNoFileMade},
-      // A named pipe opens, but its bytes cannot be read at a file position.
-      {"", "pipe.dat\nrep.txt\n", "rep.txt", FatalReport("F6500", "READ(pipe.dat)", "read failure in line 1"),
-       kEmptyFilesMade},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name + " " + c.answers);
-    if (!c.name.empty()) WriteFile(folder_ / c.name, tower_);
-    const bool onCommandLine = c.answers.empty();
-    const RunResult run =
-        RunProgramIn(folder_, onCommandLine ? "\n\n" : c.answers,
-                     onCommandLine ? std::vector<std::string>{c.name, c.report} : std::vector<std::string>{});
-    EXPECT_EQ(run.err, c.err);
-    EXPECT_EQ(run.exitCode, c.err.empty() ? 0 : 1);
-    for (const auto& [file, golden] : {std::pair{c.report, towerReport_}, {"TRUSS.GRP", towerPlot_}}) {
-      EXPECT_EQ(fs::exists(folder_ / file), c.outcome != kNoFileMade) << file;
-      EXPECT_EQ(ReadFile(folder_ / file), c.outcome == kAnalysis ? golden : "") << file;
-      fs::remove(folder_ / file);
-    }
   }
 }
 

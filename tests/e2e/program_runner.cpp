@@ -87,7 +87,10 @@ std::string FatalReport(const std::string& code, const std::string& statement, c
 RunResult RunProgram(const std::string& answers, const std::vector<InputFile>& files,
                      const std::vector<std::string>& args) {
   const fs::path folder = MakeScratchFolder();
-  for (const InputFile& file : files) WriteFile(folder / file.name, file.contents);
+  for (const InputFile& file : files) {
+    fs::create_directories((folder / file.name).parent_path());
+    WriteFile(folder / file.name, file.contents);
+  }
   RunResult result = RunProgramIn(folder, answers, args);
   fs::remove_all(folder);
   return result;
@@ -136,12 +139,6 @@ std::string ReadSourceFile(const std::string& relativePath) {
   const fs::path path = fs::path(TRUSS_SOURCE_DIR) / relativePath;
   if (!fs::exists(path)) throw std::runtime_error("missing " + path.string());
   return ReadFile(path);
-}
-
-std::string Lines(const std::vector<std::string>& lines) {
-  std::string text;
-  for (const std::string& line : lines) text += line + "\r\n";
-  return text;
 }
 
 }  // namespace e2e

@@ -46,7 +46,4 @@ std::string FatalReport(const std::string& code, const std::string& statement, c
 // The contents of a file of the source tree, given relative to its root.
 std::string ReadSourceFile(const std::string& relativePath);
 
-// The lines joined with carriage return and line feed after each, as the program ends every line.
-std::string Lines(const std::vector<std::string>& lines);
-
 }  // namespace e2e
