@@ -15,8 +15,7 @@ namespace {
 constexpr int kPutAsideLimit = 32;                 // statements that can be put aside at once
 constexpr std::size_t kItemListLimit = 64u << 20;  // bytes of one statement's item list
 
-const std::string kReport6700 =
-    "\r\nrun-time error F6700\r\n- no memory for a unit, an item list or a statement put aside\r\n";
+const std::string kReport6700 = Report("F6700", 6700);
 
 // A test may run the engine more than once, as a harness does.
 class FuzzRegressionTest : public EngineRunTest {

@@ -27,29 +27,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// OPEN(unit, FILE=file[, STATUS=status]); the status with the error branch.
-int OpenFile(int unit, const char* file, const char* status = nullptr, int options = kErrorBranch) {
-  OpenKeywords keywords;
-  keywords.file = {file};
-  if (status) keywords.status = {status};
-  return Open(unit, keywords, options);
-}
-
-// WRITE(unit, format) with no items.
-int WriteText(int unit, const char* format, int options = kErrorBranch) {
-  BeginWrite(unit, format, -1, nullptr, 0, options);
-  return EndWrite();
-}
-
 // The name F<n>.TXT of the n-th test file (built in steps: gcc 12 warns wrongly on "F" + text).
 std::string NumberedName(int n) {
   std::string name = "F";
   name += std::to_string(n);
   return name + ".TXT";
-}
-
-std::string Report(const std::string& head, int number) {
-  return "\r\nrun-time error " + head + "\r\n- " + runtime::ErrorMessage(number) + "\r\n";
 }
 
 class IoUnitTest : public EngineRunTest {

@@ -72,7 +72,7 @@ TEST_F(ReadStatementTest, ConsoleLinesMustFitTheConsoleBuffer) {
   StartRun("\x1a\r\n");
   Run([&] { ReadText(kDefaultUnit, "(1A80)", 80, 0); });
   EXPECT_EQ(EndRun(), 1);
-  EXPECT_EQ(streams_.err, std::string("\r\nrun-time error F6501: READ(CON)\r\n- ") + runtime::ErrorMessage(6501) + "\r\n");
+  EXPECT_EQ(streams_.err, Report("F6501: READ(CON)", 6501));
 }
 
 // Piped input arrives in blocks that split lines anywhere; every line comes through whole.
