@@ -107,7 +107,13 @@ TEST_F(WriteStatementTest, ConsoleCarriageControlAndPrompts) {
     EXPECT_EQ(EndRead(), 0);
     EXPECT_EQ(std::string(reply, 8), "DATA.TXT");
     for (const char* format : {"(' NEXT')", "(' A',$)", "(' B')"}) WriteText(kDefaultUnit, format, 0);
-    expected += interactive ? "\r\nNAME: NEXT\r\nAB\r\n" : "\r\nNAME: \r\nNEXT\r\nAB\r\n";
+    // CLOSE(0) ends the pending line and leaves the console connected; a re-OPEN of unit 6 ends
+    // a prompt line as CLOSE would.
+    EXPECT_EQ(Close(0), 0);
+    WriteText(6, "(' C',$)");
+    ASSERT_EQ(OpenFile(6, "NUL"), 0);
+    WriteText(0, "(' D')");
+    expected += interactive ? "\r\nNAME: NEXT\r\nAB\r\nC\r\nD\r\n" : "\r\nNAME: \r\nNEXT\r\nAB\r\nC\r\nD\r\n";
     EXPECT_EQ(EndRun(), 0);
     EXPECT_EQ(streams_.out, expected) << "interactive " << interactive << ": " << Shown(streams_.out);
   }
