@@ -17,11 +17,8 @@ namespace {
 
 using WriteStatementTest = EngineRunTest;
 
-// OPEN(10, FILE='OUT.TXT', RECL=recl).
-int OpenOut(int recl = 0) { return OpenFile(10, "OUT.TXT", nullptr, kErrorBranch, recl); }
-
 TEST_F(WriteStatementTest, StatementsOnOneFile) {
-  ASSERT_EQ(OpenOut(), 0);
+  ASSERT_EQ(OpenFile(10, "OUT.TXT"), 0);
   // WRITE(10,'(3I4,2A3)') VALUES, NAMES: items by address are arrays.
   const std::int32_t values[3] = {1, 22, 333};
   const char names[2][3] = {{'A', 'B', 'C'}, {'D', 'E', 'F'}};
@@ -58,7 +55,7 @@ TEST_F(WriteStatementTest, StatementsOnOneFile) {
 // returned with the error branch. Without it an error ends the run with its report, and what
 // preceded it stays.
 TEST_F(WriteStatementTest, Errors) {
-  ASSERT_EQ(OpenOut(10), 0);
+  ASSERT_EQ(OpenFile(10, "OUT.TXT", nullptr, kErrorBranch, 10), 0);  // RECL=10
   EXPECT_EQ(WriteText(10, "('         1')"), 0);
   EXPECT_EQ(WriteText(10, "('ABCDEFGHIJK')"), 6601);
   EXPECT_EQ(WriteText(kDefaultUnit, "(' A')", kErrorBranch, "MAYBE"), 6999);
@@ -68,18 +65,6 @@ TEST_F(WriteStatementTest, Errors) {
   EXPECT_EQ(streams_.out, "");
   EXPECT_EQ(streams_.err, Report("F6314", 6314));
   EXPECT_EQ(FileBytes("OUT.TXT"), "         1\r\n");
-  StartRun();
-  Run([&] {
-    OpenOut();
-    BeginWrite(10, "(I3,(E10.4))", -1);
-    WriteItem(1);
-    WriteItem(2.5f);
-    WriteItem(3);
-    EndWrite();
-  });
-  EXPECT_EQ(EndRun(), 1);
-  EXPECT_EQ(streams_.err, Report("F6207: WRITE(OUT.TXT)", 6207));
-  EXPECT_EQ(FileBytes("OUT.TXT"), "  1 .2500E+01\r\n");
 }
 
 // Column 1 of console records: blank a new line, 0 a blank line first, 1 a new page, + the same
