@@ -139,14 +139,6 @@ std::string ParseItems(const std::string& field, std::vector<Item>& items) {
   return error ? words[0].substr(1) : "0";
 }
 
-// OPEN(10, FILE=name, STATUS=status, ERR=...).
-int OpenTen(const char* name, const char* status) {
-  OpenKeywords keywords;
-  keywords.file = {name};
-  keywords.status = {status};
-  return Open(10, keywords, kErrorBranch);
-}
-
 class CaseTest : public EngineRunTest {
  public:
   CaseTest(std::string file, int line, std::vector<std::string> fields)
@@ -168,7 +160,7 @@ class CaseTest : public EngineRunTest {
              std::to_string(std::stod(fields_.at(3))));
     } else if (verb == "write") {
       // WRITE(10, format, ERR=...) items, on a new file, with the program's floating-point traps.
-      ASSERT_EQ(OpenTen("OUT.TXT", "REPLACE"), 0);
+      ASSERT_EQ(OpenFile(10, "OUT.TXT", "REPLACE"), 0);
       // Items by address are read when the statement runs: they live until then.
       std::vector<Item> items;
       ParseItems(fields_.at(2), items);
@@ -189,7 +181,7 @@ class CaseTest : public EngineRunTest {
       const std::string& records = fields_.at(2);
       const bool ended = records.back() == '$';
       std::ofstream("IN.TXT", std::ios::binary) << Quoted(records.substr(0, records.size() - ended)) << (ended ? "" : "\r\n");
-      ASSERT_EQ(OpenTen("IN.TXT", "OLD"), 0);
+      ASSERT_EQ(OpenFile(10, "IN.TXT", "OLD"), 0);
       std::vector<Item> items;
       const std::string error = ParseItems(fields_.at(3), items);
       const bool fatal = error[0] == 'F';
@@ -231,7 +223,7 @@ class CaseTest : public EngineRunTest {
       // OPEN(10, FILE=name), WRITE(10, '(" X")'), CLOSE(10, STATUS=...): what the console's two
       // streams and the file of that name hold then. Files named like the devices are the user's.
       for (const char* name : {"CON", "ERR", "NUL"}) std::ofstream(name) << "USER DATA";
-      ASSERT_EQ(OpenTen(format.c_str(), nullptr), 0);
+      ASSERT_EQ(OpenFile(10, format.c_str(), nullptr), 0);
       BeginWrite(10, "(' X')", -1, nullptr, 0, kErrorBranch);
       Expect("WRITE", std::to_string(EndWrite()), "0");
       Expect("output|error", streams_.out + "|" + streams_.err, Quoted(fields_.at(2)) + "|" + Quoted(fields_.at(3)));

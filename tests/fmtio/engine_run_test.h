@@ -15,7 +15,9 @@
 
 #include "fmtio/platform.h"
 #include "fmtio/units.h"
+#include "fmtio/write_statement.h"
 #include "runtime/fp_traps.h"
+#include "runtime/run_time_error.h"
 #include "runtime/termination.h"
 
 namespace fmtio {
@@ -42,6 +44,26 @@ inline std::string Shown(const std::string& bytes) {
     text += escape;
   }
   return text + "\"";
+}
+
+// OPEN(unit, FILE=file[, STATUS=status][, RECL=recl]); the status with the error branch.
+inline int OpenFile(int unit, const char* file, const char* status = nullptr, int options = kErrorBranch, int recl = 0) {
+  OpenKeywords keywords;
+  keywords.file = {file};
+  if (status) keywords.status = {status};
+  keywords.recl = recl;
+  return Open(unit, keywords, options);
+}
+
+// WRITE(unit, format[, ADVANCE=advance]) with no items; the status with the error branch.
+inline int WriteText(int unit, const char* format, int options = kErrorBranch, const char* advance = nullptr) {
+  BeginWrite(unit, format, -1, advance, advance ? static_cast<int>(std::string(advance).size()) : 0, options);
+  return EndWrite();
+}
+
+// The fatal report of error `number`, headed "run-time error <head>".
+inline std::string Report(const std::string& head, int number) {
+  return "\r\nrun-time error " + head + "\r\n- " + runtime::ErrorMessage(number) + "\r\n";
 }
 
 class EngineRunTest : public ::testing::Test {

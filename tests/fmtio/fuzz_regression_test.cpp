@@ -15,9 +15,6 @@ namespace {
 constexpr int kPutAsideLimit = 32;                 // statements that can be put aside at once
 constexpr std::size_t kItemListLimit = 64u << 20;  // bytes of one statement's item list
 
-const std::string kReport6700 =
-    "\r\nrun-time error F6700\r\n- no memory for a unit, an item list or a statement put aside\r\n";
-
 // A test may run the engine more than once, as a harness does.
 class FuzzRegressionTest : public EngineRunTest {
  protected:
@@ -75,7 +72,7 @@ TEST_F(FuzzRegressionTest, RunawayStatementsAreRefusedWith6700) {
               for (int i = 0; i <= kPutAsideLimit; ++i) BeginWrite(kDefaultUnit, "(I3)", -1);
             }),
             1);
-  EXPECT_EQ(streams_.err, kReport6700);
+  EXPECT_EQ(streams_.err, Report("F6700", 6700));
   const std::string chunk(kItemListLimit / 4, 'x');
   const auto write = [&](int options, int chunks, const std::string& text) {
     BeginWrite(kDefaultUnit, "(A)", -1, nullptr, 0, options);
@@ -91,7 +88,7 @@ TEST_F(FuzzRegressionTest, RunawayStatementsAreRefusedWith6700) {
   EXPECT_EQ(statuses, "67000");
   EXPECT_EQ(streams_.out, "k\r\n");
   EXPECT_EQ(Run([&] { write(0, 4, chunk); }), 1);
-  EXPECT_EQ(streams_.err, kReport6700);
+  EXPECT_EQ(streams_.err, Report("F6700", 6700));
 }
 
 }  // namespace

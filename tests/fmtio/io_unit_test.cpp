@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -27,29 +28,11 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// OPEN(unit, FILE=file[, STATUS=status]); the status with the error branch.
-int OpenFile(int unit, const char* file, const char* status = nullptr, int options = kErrorBranch) {
-  OpenKeywords keywords;
-  keywords.file = {file};
-  if (status) keywords.status = {status};
-  return Open(unit, keywords, options);
-}
-
-// WRITE(unit, format) with no items.
-int WriteText(int unit, const char* format, int options = kErrorBranch) {
-  BeginWrite(unit, format, -1, nullptr, 0, options);
-  return EndWrite();
-}
-
 // The name F<n>.TXT of the n-th test file (built in steps: gcc 12 warns wrongly on "F" + text).
 std::string NumberedName(int n) {
   std::string name = "F";
   name += std::to_string(n);
   return name + ".TXT";
-}
-
-std::string Report(const std::string& head, int number) {
-  return "\r\nrun-time error " + head + "\r\n- " + runtime::ErrorMessage(number) + "\r\n";
 }
 
 class IoUnitTest : public EngineRunTest {
@@ -142,6 +125,7 @@ struct ChildResult {
 ChildResult InChild(const std::function<void(int report)>& body) {
   int ends[2];
   if (::pipe(ends) != 0) return {};
+  std::fflush(nullptr);  // else the child's exit writes out the parent's buffered output again
   const pid_t pid = ::fork();
   if (pid == 0) {
     ::close(ends[0]);
@@ -185,15 +169,11 @@ TEST_F(IoUnitTest, TooManyOpenFiles) {
       status = OpenFile(10 + opened, NumberedName(opened).c_str(), "NEW");
       opened += status == 0;
     }
-    const std::string text = std::to_string(status) + " " + std::to_string(opened) + " " + std::to_string(handles.size());
+    // As many files open before the error as the limit left handles free.
+    const std::string text = std::to_string(status) + (opened >= 1 && opened == static_cast<int>(handles.size()) ? " all" : " short");
     if (::write(report, text.data(), text.size()) < 0) ::_exit(3);
   });
-  EXPECT_EQ(child.exitCode, 0) << child.err;
-  int status = 0, opened = -1, free = -2;
-  std::istringstream(child.reported) >> status >> opened >> free;
-  EXPECT_EQ(status, 6417) << "reported: " << child.reported;
-  EXPECT_EQ(opened, free) << "files opened before the error, and handles the limit left free";
-  EXPECT_GE(opened, 1);
+  EXPECT_EQ(child.reported, "6417 all") << child.err;
 }
 
 // Runs that end other than by the program's STOP, each in a child process: another unit's
@@ -353,25 +333,6 @@ TEST_F(IoUnitTest, BlankFileNames) {
   EXPECT_EQ(OpenFile(9, "", "NEW"), 0);
   EXPECT_EQ(streams_.out, "PENDING\r\n" + question + question);
   EXPECT_TRUE(fs::exists("NAME.TXT") && fs::exists("NAME2.TXT"));
-}
-
-// A unit on CON reads the console; CLOSE(0) ends a pending line and leaves the console
-// connected; a re-OPEN of unit 6 ends a prompt line as CLOSE would.
-TEST_F(IoUnitTest, ConsoleUnit) {
-  StartRun("7\n");
-  ASSERT_EQ(OpenFile(10, "CON"), 0);
-  std::int32_t n = 0;
-  BeginRead(10, nullptr, 0);
-  ReadItem(kInteger4, &n);
-  EXPECT_EQ(EndRead(), 0);
-  EXPECT_EQ(n, 7);
-  WriteText(0, "(' A')");
-  EXPECT_EQ(Close(0), 0);
-  WriteText(0, "(' B')");
-  WriteText(6, "(' C',$)");
-  ASSERT_EQ(OpenFile(6, "NUL"), 0);
-  WriteText(0, "(' D')");
-  EXPECT_EQ(streams_.out, "A\r\nB\r\nC\r\nD");
 }
 
 }  // namespace

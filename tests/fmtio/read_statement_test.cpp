@@ -48,10 +48,12 @@ TEST_F(ReadStatementTest, StatementsOnTheConsole) {
   for (int i = 0; i < n; ++i) ReadItem(kInteger4, &value_[i]);
   EXPECT_EQ(EndRead(), 0);
   EXPECT_EQ(std::vector<int>(value_, value_ + 4), (std::vector<int>{10, 20, 30, 0}));
+  // A unit on CON reads the same console.
   std::string values;
+  ASSERT_EQ(OpenFile(10, "CON"), 0);
   for (const char* format : {"(I1)", "(I1)", "*", "*"}) {
     if (format[0] == '*') format = nullptr;
-    ReadInt(kDefaultUnit, format);
+    ReadInt(format ? 10 : kDefaultUnit, format);
     values += std::to_string(value_[0]);
   }
   EXPECT_EQ(values, "1346");
@@ -72,7 +74,7 @@ TEST_F(ReadStatementTest, ConsoleLinesMustFitTheConsoleBuffer) {
   StartRun("\x1a\r\n");
   Run([&] { ReadText(kDefaultUnit, "(1A80)", 80, 0); });
   EXPECT_EQ(EndRun(), 1);
-  EXPECT_EQ(streams_.err, std::string("\r\nrun-time error F6501: READ(CON)\r\n- ") + runtime::ErrorMessage(6501) + "\r\n");
+  EXPECT_EQ(streams_.err, Report("F6501: READ(CON)", 6501));
 }
 
 // Piped input arrives in blocks that split lines anywhere; every line comes through whole.

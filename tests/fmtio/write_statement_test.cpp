@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 #include "fmtio/read_statement.h"
@@ -14,25 +15,10 @@
 namespace fmtio {
 namespace {
 
-class WriteStatementTest : public EngineRunTest {
- protected:
-  // WRITE(unit, format[, ADVANCE=advance]) with no items and the given options; returns the status.
-  static int Write(int unit, const char* format, int options = kErrorBranch, const char* advance = nullptr) {
-    BeginWrite(unit, format, -1, advance, advance ? static_cast<int>(std::string(advance).size()) : 0, options);
-    return EndWrite();
-  }
-
-  // OPEN(10, FILE='OUT.TXT', RECL=recl).
-  static int OpenOut(int recl = 0) {
-    OpenKeywords keywords;
-    keywords.file = {"OUT.TXT"};
-    keywords.recl = recl;
-    return Open(10, keywords, kErrorBranch);
-  }
-};
+using WriteStatementTest = EngineRunTest;
 
 TEST_F(WriteStatementTest, StatementsOnOneFile) {
-  ASSERT_EQ(OpenOut(), 0);
+  ASSERT_EQ(OpenFile(10, "OUT.TXT"), 0);
   // WRITE(10,'(3I4,2A3)') VALUES, NAMES: items by address are arrays.
   const std::int32_t values[3] = {1, 22, 333};
   const char names[2][3] = {{'A', 'B', 'C'}, {'D', 'E', 'F'}};
@@ -42,26 +28,21 @@ TEST_F(WriteStatementTest, StatementsOnOneFile) {
   EXPECT_EQ(EndWrite(), 0);
   // ADVANCE='NO' and $ continue the line; ADVANCE='NO' does not hold back a record ended by
   // reversion.
-  BeginWrite(10, "(I1)", -1, "no  ", 4);
-  WriteItem(1);
-  EXPECT_EQ(EndWrite(), 0);
-  BeginWrite(10, "(I1,$)", -1);
-  WriteItem(2);
-  EXPECT_EQ(EndWrite(), 0);
-  BeginWrite(10, "(I1)", -1, "YES", 3);
-  WriteItem(3);
-  EXPECT_EQ(EndWrite(), 0);
-  BeginWrite(10, "(I1)", -1, "NO", 2);
-  WriteItem(4);
-  WriteItem(5);
-  EXPECT_EQ(EndWrite(), 0);
-  EXPECT_EQ(Write(10, "('.')"), 0);
+  const struct { const char* format; const char* advance; int items; } statements[] = {
+      {"(I1)", "no  ", 1}, {"(I1,$)", nullptr, 1}, {"(I1)", "YES", 1}, {"(I1)", "NO", 2}};
+  int item = 0;
+  for (const auto& statement : statements) {
+    BeginWrite(10, statement.format, -1, statement.advance, statement.advance ? static_cast<int>(std::strlen(statement.advance)) : 0);
+    for (int i = 0; i < statement.items; ++i) WriteItem(++item);
+    EXPECT_EQ(EndWrite(), 0);
+  }
+  EXPECT_EQ(WriteText(10, "('.')"), 0);
   // WRITE(10,'(2I2)') 1, F(2), where F writes two statements, one nested in the other: a WRITE
   // begun while another is assembled puts the other aside.
   BeginWrite(10, "(2I2)", -1);
   WriteItem(1);
   BeginWrite(10, "('INNER',I2)", -1);
-  EXPECT_EQ(Write(10, "('INNERMOST')", 0), 0);
+  EXPECT_EQ(WriteText(10, "('INNERMOST')", 0), 0);
   WriteItem(9);
   EXPECT_EQ(EndWrite(), 0);
   WriteItem(2);
@@ -74,28 +55,16 @@ TEST_F(WriteStatementTest, StatementsOnOneFile) {
 // returned with the error branch. Without it an error ends the run with its report, and what
 // preceded it stays.
 TEST_F(WriteStatementTest, Errors) {
-  ASSERT_EQ(OpenOut(10), 0);
-  EXPECT_EQ(Write(10, "('         1')"), 0);
-  EXPECT_EQ(Write(10, "('ABCDEFGHIJK')"), 6601);
-  EXPECT_EQ(Write(kDefaultUnit, "(' A')", kErrorBranch, "MAYBE"), 6999);
-  EXPECT_EQ(Write(40000, "(' A')") + Write(-40000, "(' A')"), 2 * 6314);
-  Run([] { Write(32768, "(' A')", 0); });
+  ASSERT_EQ(OpenFile(10, "OUT.TXT", nullptr, kErrorBranch, 10), 0);  // RECL=10
+  EXPECT_EQ(WriteText(10, "('         1')"), 0);
+  EXPECT_EQ(WriteText(10, "('ABCDEFGHIJK')"), 6601);
+  EXPECT_EQ(WriteText(kDefaultUnit, "(' A')", kErrorBranch, "MAYBE"), 6999);
+  EXPECT_EQ(WriteText(40000, "(' A')") + WriteText(-40000, "(' A')"), 2 * 6314);
+  Run([] { WriteText(32768, "(' A')", 0); });
   EXPECT_EQ(EndRun(), 1);
   EXPECT_EQ(streams_.out, "");
-  EXPECT_EQ(streams_.err, std::string("\r\nrun-time error F6314\r\n- ") + runtime::ErrorMessage(6314) + "\r\n");
+  EXPECT_EQ(streams_.err, Report("F6314", 6314));
   EXPECT_EQ(FileBytes("OUT.TXT"), "         1\r\n");
-  StartRun();
-  Run([&] {
-    OpenOut();
-    BeginWrite(10, "(I3,(E10.4))", -1);
-    WriteItem(1);
-    WriteItem(2.5f);
-    WriteItem(3);
-    EndWrite();
-  });
-  EXPECT_EQ(EndRun(), 1);
-  EXPECT_EQ(streams_.err, std::string("\r\nrun-time error F6207: WRITE(OUT.TXT)\r\n- ") + runtime::ErrorMessage(6207) + "\r\n");
-  EXPECT_EQ(FileBytes("OUT.TXT"), "  1 .2500E+01\r\n");
 }
 
 // Column 1 of console records: blank a new line, 0 a blank line first, 1 a new page, + the same
@@ -107,23 +76,29 @@ TEST_F(WriteStatementTest, ConsoleCarriageControlAndPrompts) {
   for (const bool interactive : {false, true}) {
     StartRun("DATA.TXT\r\n", interactive);
     for (const char* format : {"(' A')", "('0B')", "('1C')", "('+D')", "(' TRUSS ',/)", "(' NAME: ',$)"}) {
-      Write(kDefaultUnit, format);
+      WriteText(kDefaultUnit, format);
     }
     const std::string record = " " + std::string(299, 'Y');
     BeginWrite(6, "(A)", -1);
     WriteItem(record.data(), 300);
     EndWrite();
-    Write(0, "('0Z')");
+    WriteText(0, "('0Z')");
     std::string expected = "A\r\n\r\nB\r\n\f\r \rC\rD\r\nTRUSS \r\n\r\nNAME: " + record.substr(1) + "\r\n\r\nZ";
     EXPECT_EQ(streams_.out, expected) << "interactive " << interactive << ": " << Shown(streams_.out);
     char reply[80];
-    Write(kDefaultUnit, "(' NAME: ',$)", 0);
+    WriteText(kDefaultUnit, "(' NAME: ',$)", 0);
     BeginRead(kDefaultUnit, "(1A80)", -1);
     ReadItem(kCharacter, reply, 80);
     EXPECT_EQ(EndRead(), 0);
     EXPECT_EQ(std::string(reply, 8), "DATA.TXT");
-    for (const char* format : {"(' NEXT')", "(' A',$)", "(' B')"}) Write(kDefaultUnit, format, 0);
-    expected += interactive ? "\r\nNAME: NEXT\r\nAB\r\n" : "\r\nNAME: \r\nNEXT\r\nAB\r\n";
+    for (const char* format : {"(' NEXT')", "(' A',$)", "(' B')"}) WriteText(kDefaultUnit, format, 0);
+    // CLOSE(0) ends the pending line and leaves the console connected; a re-OPEN of unit 6 ends
+    // a prompt line as CLOSE would.
+    EXPECT_EQ(Close(0), 0);
+    WriteText(6, "(' C',$)");
+    ASSERT_EQ(OpenFile(6, "NUL"), 0);
+    WriteText(0, "(' D')");
+    expected += interactive ? "\r\nNAME: NEXT\r\nAB\r\nC\r\nD\r\n" : "\r\nNAME: \r\nNEXT\r\nAB\r\nC\r\nD\r\n";
     EXPECT_EQ(EndRun(), 0);
     EXPECT_EQ(streams_.out, expected) << "interactive " << interactive << ": " << Shown(streams_.out);
   }
