@@ -31,12 +31,8 @@ namespace fs = std::filesystem;
 // Keywords given by name leave the others empty, as intended: gcc 12 warns wrongly on that.
 #pragma GCC diagnostic ignored "-Wmissing-field-initializers"
 
-// The name F<n>.TXT of the n-th test file (built in steps: gcc 12 warns wrongly on "F" + text).
-std::string NumberedName(int n) {
-  std::string name = "F";
-  name += std::to_string(n);
-  return name + ".TXT";
-}
+// The name F<n>.TXT of the n-th test file (appended: gcc 12 warns wrongly on "F" + text).
+std::string NumberedName(int n) { return std::string("F").append(std::to_string(n)).append(".TXT"); }
 
 class IoUnitTest : public EngineRunTest {
  protected:
@@ -158,10 +154,7 @@ TEST_F(IoUnitTest, TooManyOpenFiles) {
     for (int fd; (fd = ::open("/dev/null", O_RDONLY)) >= 0;) handles.push_back(fd);
     for (int fd : handles) ::close(fd);
     int opened = 0, status = 0;
-    while (status == 0 && opened < 10) {
-      status = OpenFile(10 + opened, NumberedName(opened).c_str(), "NEW");
-      opened += status == 0;
-    }
+    for (; status == 0 && opened < 10; opened += status == 0) status = OpenFile(10 + opened, NumberedName(opened).c_str(), "NEW");
     // As many files open before the error as the limit left handles free.
     const std::string text = std::to_string(status) + (opened >= 1 && opened == static_cast<int>(handles.size()) ? " all" : " short");
     if (::write(report, text.data(), text.size()) < 0) ::_exit(3);
