@@ -71,8 +71,7 @@ class FaultsTest : public ::testing::Test {
     EXPECT_EQ(run.err, FatalReport(code, "WRITE(" + (reportCut ? reportPath.string() : "TRUSS.GRP") + ")", message));
     EXPECT_EQ(ReadFile(reportCut ? reportPath : plotPath), (reportCut ? towerReport_ : towerPlot_).substr(0, fitted));
     const std::string other = ReadFile(reportCut ? plotPath : reportPath);
-    EXPECT_FALSE(other.empty());
-    EXPECT_TRUE(other.ends_with("\r\n")) << "whole records only";
+    EXPECT_TRUE(other.ends_with("\r\n")) << "whole records only, and some";
     EXPECT_EQ(other, (reportCut ? towerPlot_ : towerReport_).substr(0, other.size()));
   }
 
@@ -86,18 +85,16 @@ class FaultsTest : public ::testing::Test {
   std::vector<fs::path> mounts_;
 };
 
-TEST_F(FaultsTest, FullDiskKeepsWhatFittedOfEitherFile) {
+// A file size limit is not a full disk: the engine reports it as a write failure of its own
+// number, and the limit's signal does not end the run. The write that crosses the limit stores
+// what fits, to the byte: 3000 is not a whole number of 1024-byte blocks.
+TEST_F(FaultsTest, FileSizeLimitOrFullDiskKeepsWhatFittedOfEitherFile) {
+  ExpectCutShort("", "rep.txt", true, 3000, "F6423", "write failure", 3000);
+  for (const char* made : {"rep.txt", "TRUSS.GRP"}) fs::remove(folder_ / made);
   if (!MountSmallDisk("report", 4) || !MountSmallDisk("plot", 8)) GTEST_SKIP() << "cannot mount a small disk here";
   ExpectCutShort("", "report/rep.txt", true, 4096, "F6422", "no space left on device");
   // Two pages: one for the data file, one for the plot file.
   ExpectCutShort("plot", "rep.txt", false, 4096, "F6422", "no space left on device");
-}
-
-// A file size limit is not a full disk: the engine reports it as a write failure of its own
-// number, and the limit's signal does not end the run. The write that crosses the limit stores
-// what fits, to the byte: 3000 is not a whole number of 1024-byte blocks.
-TEST_F(FaultsTest, FileSizeLimitWhileWritingTheReportKeepsWhatFitted) {
-  ExpectCutShort("", "rep.txt", true, 3000, "F6423", "write failure", 3000);
 }
 
 // Root is never denied access, so these runs are made as the user nobody in a folder it may
@@ -157,8 +154,8 @@ TEST_F(FaultsTest, FilesTheUserMayNotUseAreRefused) {
 }
 
 // Ctrl-C ends the run at once: no closing, so only the blocks already handed to the files are
-// on disk. The files the run had made stay, and later runs in the folder refuse to overwrite them.
-TEST_F(FaultsTest, InterruptEndsAtOnceAndLaterRunsOverwriteNothing) {
+// on disk, and the files the run had made stay.
+TEST_F(FaultsTest, InterruptEndsAtOnceKeepingTheBlocksWritten) {
   // The data file is the console, and the console gets the title, the counts and the eight node
   // records of the tower: the program echoes them, writes the member head and waits for the
   // first member record, which never comes.
@@ -199,17 +196,6 @@ TEST_F(FaultsTest, InterruptEndsAtOnceAndLaterRunsOverwriteNothing) {
   EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << "status " << status;
   EXPECT_EQ(ReadFile(folder_ / "rep.txt"), report);
   EXPECT_EQ(ReadFile(folder_ / "TRUSS.GRP"), plot);
-
-  WriteFile(folder_ / "tower.dat", tower_);
-  // The second run makes a new report, then the plot file of the interrupted run refuses it.
-  for (const auto& [newReport, refused] : {std::pair{"rep.txt", "rep.txt"}, {"rep2.txt", "TRUSS.GRP"}}) {
-    const RunResult again = RunProgramIn(folder_, std::string("tower.dat\n") + newReport + "\n");
-    EXPECT_EQ(again.exitCode, 1) << newReport;
-    EXPECT_EQ(again.err, FatalReport("F6415", std::string("OPEN(") + refused + ")", "file already exists"));
-    std::map<std::string, std::string> files = {{"tower.dat", tower_}, {"rep.txt", report}, {"TRUSS.GRP", plot}};
-    if (std::string(newReport) == "rep2.txt") files["rep2.txt"] = "";
-    EXPECT_EQ(again.files, files) << newReport;
-  }
 }
 
 }  // namespace
