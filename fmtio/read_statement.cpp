@@ -490,13 +490,6 @@ void Fail(runtime::RunTimeError& error) {
   runtime::Fatal(error);
 }
 
-// A failed allocation fails the statement with 6700 (no memory).
-void FailNoMemory() {
-  runtime::RunTimeError error;
-  error.number = 6700;
-  Fail(error);
-}
-
 }  // namespace
 
 void BeginRead(int unit, const char* format, int formatLength, int options) {
@@ -525,9 +518,9 @@ void BeginRead(int unit, const char* format, int formatLength, int options) {
   }
   if (statement.formatted) {
     try {
-      CompileFormat(format, formatLength, statement.compiled);
-    } catch (const std::bad_alloc&) {
-      FailNoMemory();
+      runtime::RaisingNoMemory([&] { CompileFormat(format, formatLength, statement.compiled); });
+    } catch (runtime::RunTimeError& error) {
+      Fail(error);
     }
   }
 }
@@ -535,32 +528,32 @@ void BeginRead(int unit, const char* format, int formatLength, int options) {
 void ReadItem(int itemType, void* address, int length) {
   if (statement.error != 0) return;
   try {
-    if (!statement.started) StartStatement();
-    if (ClassOf(itemType) == ItemClass::kInvalid || (itemType == kCharacter && length < 0)) runtime::Raise(6207);
-    if (statement.formatted) ReadFormatted(itemType, address, length);
-    else ReadListDirected(itemType, address, length);
+    runtime::RaisingNoMemory([&] {
+      if (!statement.started) StartStatement();
+      if (ClassOf(itemType) == ItemClass::kInvalid || (itemType == kCharacter && length < 0)) runtime::Raise(6207);
+      if (statement.formatted) ReadFormatted(itemType, address, length);
+      else ReadListDirected(itemType, address, length);
+    });
   } catch (runtime::RunTimeError& error) {
     Fail(error);
-  } catch (const std::bad_alloc&) {
-    FailNoMemory();
   }
 }
 
 int EndRead() {
   if (statement.error == 0) {
     try {
-      if (!statement.started) StartStatement();
-      if (statement.formatted) {
-        static InputRecord record;
-        statement.cursor.NextEditDescriptor(false, record);
-      } else if (!statement.recordTaken) {
-        TakeRecord();  // a READ with no items still passes one record
-      }
-      Io().haveLine = false;  // the rest of the record is skipped
+      runtime::RaisingNoMemory([] {
+        if (!statement.started) StartStatement();
+        if (statement.formatted) {
+          static InputRecord record;
+          statement.cursor.NextEditDescriptor(false, record);
+        } else if (!statement.recordTaken) {
+          TakeRecord();  // a READ with no items still passes one record
+        }
+        Io().haveLine = false;  // the rest of the record is skipped
+      });
     } catch (runtime::RunTimeError& error) {
       Fail(error);
-    } catch (const std::bad_alloc&) {
-      FailNoMemory();
     }
   }
   const int error = statement.error;
