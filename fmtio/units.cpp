@@ -360,6 +360,7 @@ void OpenUnit(int number, const OpenKeywords& keywords) {
     if (access == 2 || position == 2) {
       unit->recordStart = unit->knownSize;
       unit->filePosition = unit->knownSize;
+      unit->wholeEnd = unit->knownSize;
       unit->writing = true;
     }
   }
