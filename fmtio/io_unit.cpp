@@ -242,6 +242,7 @@ void PrepareOutput(IoUnit& unit) {
   unit.fill = 0;
   unit.readPosition = 0;
   unit.recordStart = next;
+  unit.wholeEnd = next;  // the records read before stay whole whatever happens to the writes
   unit.recordLength = 0;
 }
 
