@@ -62,7 +62,7 @@ inline std::string WithRecord(const std::string& example, std::size_t index, con
 
 // A line of tests/cases/<name>, cut at " | " into its fields; lines starting with '#' describe
 // the file. The first four fields name a plot file: an example ("-": the empty text), the records
-// kept ("*": all), a record index ("-": none) and the record put there.
+// kept ("*": all; "Nb": the first N bytes), a record index ("-": none) and the record put there.
 struct Row {
   std::string where;  // "<name>:<line>", for messages
   std::vector<std::string> fields;
@@ -70,6 +70,7 @@ struct Row {
   int Number(std::size_t field) const { return std::stoi(fields[field]); }
   std::string PlotText() const {
     if (fields[0] == "-") return "";
+    if (fields[1].ends_with('b')) return WithRecord(fields[0], std::string::npos, "").substr(0, std::stoul(fields[1]));
     return WithRecord(fields[0], fields[2] == "-" ? std::string::npos : std::stoul(fields[2]), fields[3],
                       fields[1] == "*" ? 9999 : std::stoul(fields[1]));
   }
