@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <span>
 
 namespace trussplot {
@@ -116,7 +117,10 @@ Real ParseField(std::string_view text, int line, const RecordLayout& record, con
   } else {
     result = std::from_chars(first, last, value, std::chars_format::general);
   }
-  if (result.ec == std::errc::result_out_of_range) {
+  // The run stores reals in single precision: a value beyond its range was not written by it and
+  // would overflow what the writers work out from it.
+  if (result.ec == std::errc::result_out_of_range ||
+      (result.ec == std::errc() && std::fabs(value) > std::numeric_limits<float>::max())) {
     FieldError(line, startColumn, record, field, "is out of range");
   }
   if (result.ec != std::errc() || !std::isfinite(value)) {
