@@ -404,6 +404,20 @@ PlotFile ParsePlotFile(std::string_view text) {
   }
   // A cut first node record leaves the file as it was after the counts.
   if (file.cutLine != 3) file.end = reader.End();
+  // A run stops right after writing a member whose end node is not in the model: results after
+  // such a record were not written by a run.
+  const bool results =
+      std::any_of(file.nodes.begin(), file.nodes.end(), [](const PlotNode& n) { return n.hasDisplacement; });
+  for (std::size_t i = 0; results && i < file.members.size() && IsAnalysedMember(file, i); ++i) {
+    for (std::size_t end = 0; end < 2; ++end) {
+      const std::optional<int> node = file.members[i].NODE[end];
+      if (node && (*node < 1 || static_cast<std::size_t>(*node) > file.nodes.size())) {
+        throw PlotFileError(static_cast<int>(3 + file.nodes.size() + i), kMemberFields[1 + end].first,
+                            "end node " + std::to_string(*node) + " of member " + std::to_string(i + 1) +
+                                " is not in the model, yet results follow");
+      }
+    }
+  }
   return file;
 }
 

@@ -148,7 +148,8 @@ Statics ComputeStatics(const PlotFile& file) {
     statics.members.push_back(m);
   }
   for (const PlotNode& node : file.nodes) {
-    complete = complete && AllOf(node.load) && node.IFIX[0] && node.IFIX[1] && node.IFIX[2];
+    // A fixity code written as "*" is not 1: that direction is free, and it needs no reaction.
+    complete = complete && AllOf(node.load);
   }
   FindLargestDisplacement(file, statics);
   statics.forcesKnown = complete;
