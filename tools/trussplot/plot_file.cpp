@@ -6,6 +6,8 @@
 #include <limits>
 #include <span>
 
+#include "tools/trussplot/svg_text.h"
+
 namespace trussplot {
 
 namespace {
@@ -385,7 +387,7 @@ PlotFile ParsePlotFile(std::string_view text) {
   if (title.size() > kTitleLength + 1) {
     throw PlotFileError(1, kTitleLength + 2, "the title record goes on past column 81");
   }
-  file.title = std::string(title.substr(std::min<std::size_t>(1, title.size())));
+  file.title = AsUtf8(title.substr(std::min<std::size_t>(1, title.size())));
   file.end = FileEnd::kAfterTitle;
   if (lines.size() == 1 || cutShort(1, kCounts.length)) return file;
   CheckKind(kCounts, lines[1], 2, "the counts record");

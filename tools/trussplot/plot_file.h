@@ -53,7 +53,7 @@ struct PlotMember {
 // The whole file. nodes[i] is node i + 1 and members[i] member i + 1, as the file numbers them
 // consecutively from 1.
 struct PlotFile {
-  std::string title;                 // columns 2-81 of the first record, trailing blanks removed
+  std::string title;                 // columns 2-81 of the first record less trailing blanks, by AsUtf8
   std::optional<int> NELE;           // member count of the counts record (empty: asterisks)
   std::optional<int> NNODE;          // node count of the counts record (empty: asterisks)
   std::vector<PlotNode> nodes;       // the node records, generated nodes included

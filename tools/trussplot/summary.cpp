@@ -133,16 +133,16 @@ std::string Json(const std::optional<double>& value) {
   return std::string(buffer, result.ptr);
 }
 
-// A text as a JSON string; bytes outside ASCII are taken as Latin-1 characters.
+// A text as a JSON string, read by AsUtf8; control characters escaped.
 std::string JsonText(std::string_view text) {
   static const char kHex[] = "0123456789abcdef";
   std::string out = "\"";
-  for (const char ch : text) {
+  for (const char ch : AsUtf8(text)) {
     const auto c = static_cast<unsigned char>(ch);
     if (c == '"' || c == '\\') {
       out += '\\';
       out += ch;
-    } else if (c < 0x20 || c >= 0x7F) {
+    } else if (c < 0x20 || c == 0x7F) {
       out += "\\u00";
       out += kHex[c / 16];
       out += kHex[c % 16];
