@@ -145,7 +145,10 @@ TEST(RunTrussPlotTest, WritesWhatIsAskedOrSaysWhyNot) {
   };
   for (const golden::Row& row : golden::Rows("command.txt")) {
     std::string arguments = inFolder(row.fields[3]), limit = "unlimited";
-    if (arguments.starts_with("limit=")) limit = arguments.substr(6, arguments.find(' ') - 6), arguments.erase(0, arguments.find(' '));
+    if (arguments.starts_with("limit=")) {
+      limit = arguments.substr(6, arguments.find(' ') - 6);
+      arguments.erase(0, arguments.find(' '));
+    }
     const std::string command = "ulimit -f " + limit + "; trap '' XFSZ; exec " TRUSSPLOT_BINARY " " + arguments +
                                 " 2>" + folder + "/errors";
     FILE* pipe = ::popen(command.c_str(), "r");
