@@ -32,17 +32,23 @@ MemberResult ReadMember(const PlotFile& file, const PlotMember& member) {
   return result;
 }
 
-// The largest displacement component of the model and where it is.
+// The largest total displacement and displacement component of the model and where they are.
 void FindLargestDisplacement(const PlotFile& file, Statics& statics) {
   statics.displacementsKnown = HasDisplacements(file);
   for (const PlotNode& node : file.nodes) {
+    Vec3 vector{};
     for (int j = 0; j < 3; ++j) {
-      const double d = node.displacement[static_cast<std::size_t>(j)].value_or(0.0);
+      double& d = vector[static_cast<std::size_t>(j)];
+      d = node.displacement[static_cast<std::size_t>(j)].value_or(0.0);
       if (std::fabs(d) > std::fabs(statics.largestDisplacement)) {
         statics.largestDisplacement = d;
         statics.displacementNode = node.K;
         statics.displacementAxis = j;
       }
+    }
+    if (Length(vector) > statics.largestMovement) {
+      statics.largestMovement = Length(vector);
+      statics.movementNode = node.K;
     }
   }
 }

@@ -72,6 +72,8 @@ struct Statics {
   double largestImbalance = 0.0;       // largest out-of-balance force at a free node
   int imbalanceNode = 0;               // its node (0: every free node balances exactly)
   bool displacementsKnown = false;     // every node's displacements are in the file
+  double largestMovement = 0.0;        // largest total displacement of a node (length of its vector)
+  int movementNode = 0;                // its node (0: nothing moves)
   double largestDisplacement = 0.0;    // largest |displacement| component
   int displacementNode = 0;            // its node (0: nothing moves)
   int displacementAxis = 0;            // its direction

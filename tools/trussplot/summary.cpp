@@ -110,8 +110,9 @@ void TextExtremes(const Content& c, std::string& out) {
   const Statics& s = c.statics;
   out += "\n";
   if (s.displacementNode != 0) {
-    out += "Largest displacement: " + Value(s.largestDisplacement, 4) + " at node " +
-           std::to_string(s.displacementNode) + ", direction " + kAxisNames[s.displacementAxis] + "\n";
+    out += "Largest total displacement: " + Value(s.largestMovement, 4) + " at node " +
+           std::to_string(s.movementNode) + "\nLargest displacement component: " + Value(s.largestDisplacement, 4) +
+           " at node " + std::to_string(s.displacementNode) + ", direction " + kAxisNames[s.displacementAxis] + "\n";
   } else if (s.displacementsKnown) {
     out += "Largest displacement: no node moves\n";
   }
@@ -205,12 +206,13 @@ std::string WriteSummaryJson(const PlotFile& file) {
            Json(m.length) + ", \"force\": " + Json(m.force) + ", \"kind\": " + kind + ", \"stress\": " +
            Json(m.stress) + "}";
   }
-  out += "\n  ],\n  \"largestDisplacement\": ";
+  out += "\n  ],\n  \"largestTotalDisplacement\": ";
   if (s.displacementNode != 0) {
-    out += "{\"node\": " + std::to_string(s.displacementNode) + ", \"direction\": " + Direction(s.displacementAxis) +
-           ", \"value\": " + Json(s.largestDisplacement) + "}";
+    out += "{\"node\": " + std::to_string(s.movementNode) + ", \"value\": " + Json(s.largestMovement) +
+           "},\n  \"largestDisplacementComponent\": {\"node\": " + std::to_string(s.displacementNode) +
+           ", \"direction\": " + Direction(s.displacementAxis) + ", \"value\": " + Json(s.largestDisplacement) + "}";
   } else {
-    out += "null";
+    out += "null,\n  \"largestDisplacementComponent\": null";
   }
   out += ",\n  \"largestStresses\": [";
   for (const MemberResult* m : c.mostStressed) {
