@@ -134,11 +134,11 @@ std::optional<int> NormalAxis(View view) {
 }
 
 bool IsZeroForce(double stress, double largestStress) {
-  return stress == 0.0 || std::fabs(stress) < kZeroForceShare * largestStress;
+  return stress == 0.0 || std::fabs(stress) < kRoundOffShare * largestStress;
 }
 
 bool IsZeroReaction(double reaction, double largestForce) {
-  return std::fabs(reaction) < kZeroReactionShare * largestForce;
+  return std::fabs(reaction) < kRoundOffShare * largestForce;
 }
 
 Statics ComputeStatics(const PlotFile& file) {
@@ -157,6 +157,7 @@ Statics ComputeStatics(const PlotFile& file) {
     // A fixity code written as "*" is not 1: that direction is free, and it needs no reaction.
     complete = complete && AllOf(node.load);
   }
+  for (MemberResult& m : statics.members) m.zeroForce = m.stress && IsZeroForce(*m.stress, statics.largestStress);
   FindLargestDisplacement(file, statics);
   statics.forcesKnown = complete;
   if (complete) BalanceNodes(file, statics);

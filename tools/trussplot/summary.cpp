@@ -26,8 +26,8 @@ struct Content {
 };
 
 // "T", "C" or "0" for a member's force.
-std::string_view Kind(const MemberResult& m, double largestStress) {
-  if (IsZeroForce(*m.stress, largestStress)) return "0";
+std::string_view Kind(const MemberResult& m) {
+  if (m.zeroForce) return "0";
   return *m.stress > 0.0 ? "T" : "C";
 }
 
@@ -96,7 +96,7 @@ void TextMembers(const Content& c, std::string& out) {
   for (const MemberResult& m : s.members) {
     std::string force = "-  ";
     if (m.force) {
-      const std::string_view kind = Kind(m, s.largestStress);
+      const std::string_view kind = Kind(m);
       force = kind == "0" ? "0  " : Value(std::fabs(*m.force), kDigits) + " " + std::string(kind);
     }
     std::string nodes = Nodes(m);
@@ -200,7 +200,7 @@ std::string WriteSummaryJson(const PlotFile& file) {
   }
   out += "  \"members\": [";
   for (const MemberResult& m : s.members) {
-    const std::string kind = m.stress ? JsonText(Kind(m, s.largestStress)) : "null";
+    const std::string kind = m.stress ? JsonText(Kind(m)) : "null";
     out += std::string(&m == &s.members.front() ? "\n" : ",\n") + "    {\"member\": " + std::to_string(m.K) +
            ", \"nodes\": [" + std::to_string(m.NODE[0]) + ", " + std::to_string(m.NODE[1]) + "], \"length\": " +
            Json(m.length) + ", \"force\": " + Json(m.force) + ", \"kind\": " + kind + ", \"stress\": " +
