@@ -90,7 +90,9 @@ std::string RefusedTarget(const std::string& name, std::string& target) {
   if (::lstat(name.c_str(), &status) != 0) return "";
   if (S_ISLNK(status.st_mode)) {
     char* resolved = ::realpath(name.c_str(), nullptr);
-    if (resolved == nullptr) return "a symbolic link to a file that does not exist; nothing was written";
+    if (resolved == nullptr) {
+      return "a symbolic link that cannot be followed (" + std::string(std::strerror(errno)) + "); nothing was written";
+    }
     target = resolved;
     std::free(resolved);
     if (::stat(target.c_str(), &status) != 0) return "";
@@ -228,7 +230,7 @@ int RunTrussPlot(std::span<const std::string> arguments, std::ostream& standardO
     return kExitIoFailure;
   }
   if (const std::string failure = ReplaceFile(target, picture); !failure.empty()) {
-    errors << "trussplot: " << *line.output << ": cannot write the file (" << failure << "); it is left as it was\n";
+    errors << "trussplot: " << *line.output << ": cannot write the file (" << failure << ")\n";
     return kExitIoFailure;
   }
   return kExitSuccess;
