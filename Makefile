@@ -59,7 +59,7 @@ demo:
 # FUZZ_SECONDS on a copy of its seed corpus; any crash fails.
 FUZZBUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
-FUZZERS = write_format_fuzzer read_format_fuzzer list_input_fuzzer truss_run_fuzzer
+FUZZERS = write_format_fuzzer read_format_fuzzer list_input_fuzzer truss_run_fuzzer trussplot_fuzzer
 fuzz:
 	cmake -S . -B $(FUZZBUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
 	  -DTRUSS_FUZZ=ON -DTRUSS_TESTS=OFF $(CMAKE_FLAGS)

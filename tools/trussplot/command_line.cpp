@@ -1,8 +1,15 @@
 #include "tools/trussplot/command_line.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
 #include <cmath>
-#include <cstdio>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <ostream>
@@ -76,13 +83,54 @@ std::string ReadFailure(const std::string& name, bool tooLarge) {
          " writes it (a plot file is always named TRUSS.GRP)";
 }
 
-bool WriteFile(const std::string& name, const std::string& text) {
-  std::ofstream out(name, std::ios::binary | std::ios::trunc);
-  out.write(text.data(), static_cast<std::streamsize>(text.size()));
-  out.close();
-  if (out) return true;
-  std::remove(name.c_str());
-  return false;
+// Why an existing output path cannot be replaced by a new file; empty when it can. A symbolic
+// link is followed: the file it names is the one replaced, and the link stays.
+std::string RefusedTarget(const std::string& name, std::string& target) {
+  struct stat status{};
+  if (::lstat(name.c_str(), &status) != 0) return "";
+  if (S_ISLNK(status.st_mode)) {
+    char* resolved = ::realpath(name.c_str(), nullptr);
+    if (resolved == nullptr) {
+      return "a symbolic link that cannot be followed (" + std::string(std::strerror(errno)) + "); nothing was written";
+    }
+    target = resolved;
+    std::free(resolved);
+    if (::stat(target.c_str(), &status) != 0) return "";
+  }
+  if (S_ISREG(status.st_mode)) return "";
+  const std::string kind = S_ISDIR(status.st_mode)   ? "a folder"
+                           : S_ISFIFO(status.st_mode) ? "a FIFO"
+                           : S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode) ? "a device"
+                                                                              : "not a regular file";
+  return (target == name ? "" : "a symbolic link to ") + kind + ", not a regular file; nothing was written";
+}
+
+// Writes `text` to a new file beside `target` and renames it over the target once it is whole and
+// closed, so a failure leaves the target as it was. Returns why it failed; empty on success.
+std::string ReplaceFile(const std::string& target, const std::string& text) {
+  // A write past a file-size limit must fail as a write, so the new file is removed.
+  std::signal(SIGXFSZ, SIG_IGN);
+  std::string temporary;
+  int fd = -1;
+  for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+    temporary = target + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+    fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST) return std::strerror(errno);
+  }
+  if (fd < 0) return "no new file can be made beside it";
+  // A file that is replaced keeps its permissions.
+  if (struct stat old{}; ::stat(target.c_str(), &old) == 0) ::fchmod(fd, old.st_mode & 07777);
+  int error = 0;
+  for (std::size_t done = 0; done < text.size() && error == 0;) {
+    const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
+    if (n > 0) done += static_cast<std::size_t>(n);
+    if (n < 0 && errno != EINTR) error = errno;
+  }
+  if (::close(fd) != 0 && error == 0) error = errno;
+  if (error == 0 && ::rename(temporary.c_str(), target.c_str()) != 0) error = errno;
+  if (error == 0) return "";
+  ::unlink(temporary.c_str());
+  return std::strerror(error);
 }
 
 }  // namespace
@@ -176,8 +224,13 @@ int RunTrussPlot(std::span<const std::string> arguments, std::ostream& standardO
     }
     return kExitSuccess;
   }
-  if (!WriteFile(*line.output, picture)) {
-    errors << "trussplot: " << *line.output << ": cannot write the file\n";
+  std::string target = *line.output;
+  if (const std::string refused = RefusedTarget(*line.output, target); !refused.empty()) {
+    errors << "trussplot: " << *line.output << ": " << refused << "\n";
+    return kExitIoFailure;
+  }
+  if (const std::string failure = ReplaceFile(target, picture); !failure.empty()) {
+    errors << "trussplot: " << *line.output << ": cannot write the file (" << failure << ")\n";
     return kExitIoFailure;
   }
   return kExitSuccess;

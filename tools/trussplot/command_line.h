@@ -41,7 +41,8 @@ CommandLine ParseCommandLine(std::span<const std::string> arguments);
 std::string_view UsageText();
 
 // The whole command: reads the plot file, builds the picture (or the summary) in memory and only
-// then writes it, so a failed run leaves no output file. Messages go to `errors`; returns the exit code.
+// then writes it to a new file renamed over the output, so a failed run leaves the output as it
+// was; an output that is not a regular file is refused. Messages go to `errors`; returns the exit code.
 int RunTrussPlot(std::span<const std::string> arguments, std::ostream& standardOutput, std::ostream& errors);
 
 }  // namespace trussplot

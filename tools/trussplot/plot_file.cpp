@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <span>
+
+#include "tools/trussplot/svg_text.h"
 
 namespace trussplot {
 
@@ -116,7 +119,10 @@ Real ParseField(std::string_view text, int line, const RecordLayout& record, con
   } else {
     result = std::from_chars(first, last, value, std::chars_format::general);
   }
-  if (result.ec == std::errc::result_out_of_range) {
+  // The run stores reals in single precision: a value beyond its range was not written by it and
+  // would overflow what the writers work out from it.
+  if (result.ec == std::errc::result_out_of_range ||
+      (result.ec == std::errc() && std::fabs(value) > std::numeric_limits<float>::max())) {
     FieldError(line, startColumn, record, field, "is out of range");
   }
   if (result.ec != std::errc() || !std::isfinite(value)) {
@@ -196,17 +202,20 @@ void CheckKind(const RecordLayout& expected, std::string_view text, int line, co
   }
 }
 
-std::vector<std::string_view> SplitLines(std::string_view text) {
+// The lines of a text; `lastEnded` tells whether the last line has its line end.
+std::vector<std::string_view> SplitLines(std::string_view text, bool& lastEnded) {
   std::vector<std::string_view> lines;
+  lastEnded = true;
   while (!text.empty()) {
     const std::size_t end = text.find('\n');
     std::string_view line = text.substr(0, end);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     lines.push_back(line);
-    if (end == std::string_view::npos) break;
+    lastEnded = end != std::string_view::npos;
+    if (!lastEnded) break;
     text.remove_prefix(end + 1);
   }
-  while (!lines.empty() && lines.back().empty()) lines.pop_back();
+  while (!lines.empty() && lines.back().empty()) lines.pop_back(), lastEnded = true;
   return lines;
 }
 
@@ -268,7 +277,6 @@ class SectionReader {
     return FileEnd::kComplete;
   }
 
- private:
   // The records a section must have; with a count written as asterisks, those the file has.
   std::size_t NodeTarget() const {
     return file_.NNODE ? static_cast<std::size_t>(std::max(*file_.NNODE, 0)) : file_.nodes.size();
@@ -287,7 +295,12 @@ class SectionReader {
     return std::string(what) + " record " + std::to_string(have + 1) + " of " + std::to_string(target);
   }
 
+  // The length of the record last begun, to tell a line cut short from a wrong one.
+  int Expected() const { return expected_; }
+
+ private:
   void ReadNode(std::string_view text, int line) {
+    expected_ = kNode.length;
     if (!NodesComplete()) CheckKind(kNode, text, line, Place("node", file_.nodes.size(), NodeTarget()));
     const Values v = ParseRecord(kNode, text, line);
     PlotNode node;
@@ -301,6 +314,7 @@ class SectionReader {
   }
 
   void ReadMember(std::string_view text, int line) {
+    expected_ = kMember.length;
     if (!MembersComplete()) {
       CheckKind(kMember, text, line, Place("member", file_.members.size(), MemberTarget()));
     }
@@ -314,6 +328,7 @@ class SectionReader {
   }
 
   void ReadDisplacement(std::string_view text, int line) {
+    expected_ = kDisplacement.length;
     CheckKind(kDisplacement, text, line, Place("displacement", displacements_, NodeTarget()));
     const Values v = ParseRecord(kDisplacement, text, line);
     PlotNode& node = file_.nodes[displacements_];
@@ -324,6 +339,7 @@ class SectionReader {
   }
 
   void ReadStress(std::string_view text, int line) {
+    expected_ = kStress.length;
     if (stresses_ >= MemberTarget()) {
       throw PlotFileError(line, 1,
                           "more stress records than the member count (NELE = " + CountText(file_.NELE) + ")");
@@ -341,6 +357,7 @@ class SectionReader {
   Section section_ = Section::kNodes;
   std::size_t displacements_ = 0;
   std::size_t stresses_ = 0;
+  int expected_ = 0;
 };
 
 }  // namespace
@@ -351,10 +368,18 @@ PlotFileError::PlotFileError(int line, int column, const std::string& problem)
       column_(column) {}
 
 PlotFile ParsePlotFile(std::string_view text) {
-  const std::vector<std::string_view> lines = SplitLines(text);
-  if (lines.empty()) {
-    throw PlotFileError(1, 1, "the file is empty; a plot file begins with its title record");
-  }
+  bool lastEnded = true;
+  const std::vector<std::string_view> lines = SplitLines(text, lastEnded);
+  PlotFile file;
+  file.end = FileEnd::kEmpty;
+  // A last line without its line end that is shorter than the record it should be was cut short
+  // (a full disk): the file ends before it.
+  const auto cutShort = [&](std::size_t index, int length) {
+    const bool cut = index + 1 == lines.size() && !lastEnded && static_cast<int>(lines[index].size()) < length;
+    if (cut) file.cutLine = static_cast<int>(index) + 1;
+    return cut;
+  };
+  if (lines.empty() || cutShort(0, kTitleLength + 1)) return file;
   const std::string_view title = TrimTrailingBlanks(lines[0]);
   if (lines[0].empty() || lines[0][0] != ' ') {
     throw PlotFileError(1, 1, "column 1 of the title record is not blank: this is not a plot file");
@@ -362,23 +387,39 @@ PlotFile ParsePlotFile(std::string_view text) {
   if (title.size() > kTitleLength + 1) {
     throw PlotFileError(1, kTitleLength + 2, "the title record goes on past column 81");
   }
-  PlotFile file;
-  file.title = std::string(title.substr(std::min<std::size_t>(1, title.size())));
-  if (lines.size() == 1) {
-    file.end = FileEnd::kAfterTitle;
-    return file;
-  }
+  file.title = AsUtf8(title.substr(std::min<std::size_t>(1, title.size())));
+  file.end = FileEnd::kAfterTitle;
+  if (lines.size() == 1 || cutShort(1, kCounts.length)) return file;
   CheckKind(kCounts, lines[1], 2, "the counts record");
   const Values counts = ParseRecord(kCounts, lines[1], 2);
   file.NELE = AsInteger(counts[0]);
   file.NNODE = AsInteger(counts[1]);
-  if (lines.size() == 2) {
-    file.end = FileEnd::kAfterCounts;
-    return file;
-  }
+  file.end = FileEnd::kAfterCounts;
+  if (lines.size() == 2) return file;
   SectionReader reader(file);
-  for (std::size_t i = 2; i < lines.size(); ++i) reader.Read(lines[i], static_cast<int>(i) + 1);
-  file.end = reader.End();
+  for (std::size_t i = 2; i < lines.size(); ++i) {
+    try {
+      reader.Read(lines[i], static_cast<int>(i) + 1);
+    } catch (const PlotFileError&) {
+      if (!cutShort(i, reader.Expected())) throw;
+    }
+  }
+  // A cut first node record leaves the file as it was after the counts.
+  if (file.cutLine != 3) file.end = reader.End();
+  // A run stops right after writing a member whose end node is not in the model: results after
+  // such a record were not written by a run.
+  const bool results =
+      std::any_of(file.nodes.begin(), file.nodes.end(), [](const PlotNode& n) { return n.hasDisplacement; });
+  for (std::size_t i = 0; results && i < file.members.size() && IsAnalysedMember(file, i); ++i) {
+    for (std::size_t end = 0; end < 2; ++end) {
+      const std::optional<int> node = file.members[i].NODE[end];
+      if (node && (*node < 1 || static_cast<std::size_t>(*node) > file.nodes.size())) {
+        throw PlotFileError(static_cast<int>(3 + file.nodes.size() + i), kMemberFields[1 + end].first,
+                            "end node " + std::to_string(*node) + " of member " + std::to_string(i + 1) +
+                                " is not in the model, yet results follow");
+      }
+    }
+  }
   return file;
 }
 
@@ -397,32 +438,46 @@ std::string DescribeEnd(const PlotFile& file) {
   const std::size_t withStress =
       static_cast<std::size_t>(std::count_if(file.members.begin(), file.members.end(),
                                              [](const PlotMember& m) { return m.hasStress; }));
+  std::string where;
   switch (file.end) {
+    case FileEnd::kEmpty:
+      where = "The file is empty: it ends before its title.";
+      break;
     case FileEnd::kAfterTitle:
-      return "The file ends after its title: the run stopped before the counts were written.";
+      where = "The file ends after its title, before the counts.";
+      break;
     case FileEnd::kAfterCounts:
-      return "The file ends after the counts (NELE = " + CountText(file.NELE) + ", NNODE = " +
-             CountText(file.NNODE) + "): the run stopped before any node was written.";
+      where = "The file ends after the counts (NELE = " + CountText(file.NELE) + ", NNODE = " + CountText(file.NNODE) +
+              "), before the first node record.";
+      break;
     case FileEnd::kInNodes:
-      return "The file ends after " + OfCount(file.nodes.size(), file.NNODE, "node") +
-             ": the run stopped on a node error.";
+      where = "The file ends after " + OfCount(file.nodes.size(), file.NNODE, "node") + ".";
+      break;
     case FileEnd::kBeyondNodeCount:
-      return "The node records go on past the node count (NNODE = " + CountText(file.NNODE) + ") to node " +
-             std::to_string(file.nodes.size()) + ": the run stopped on a node numbering error.";
+      where = "The node records go on past the node count (NNODE = " + CountText(file.NNODE) + ") to node " +
+              std::to_string(file.nodes.size()) + ", where the file ends.";
+      break;
     case FileEnd::kInMembers:
-      return "The file ends after " + OfCount(file.members.size(), file.NELE, "member") +
-             ": the run stopped while reading the members.";
+      where = "The file ends after " + OfCount(file.members.size(), file.NELE, "member") + ".";
+      break;
     case FileEnd::kAfterModel:
-      return "The file ends after the model: the run stopped before writing results (a failed solution "
-             "or an error in the analysis).";
+      where = "The file ends after the model, before the first displacement record.";
+      break;
     case FileEnd::kInDisplacements:
-      return "The file ends after " + OfCount(withDisplacement, file.NNODE, "displacement") + ".";
+      where = "The file ends after " + OfCount(withDisplacement, file.NNODE, "displacement") + ".";
+      break;
     case FileEnd::kInStresses:
-      return "The file ends after " + OfCount(withStress, file.NELE, "stress") + ".";
+      where = "The file ends after " + OfCount(withStress, file.NELE, "stress") + ".";
+      break;
     case FileEnd::kComplete:
-      return "";
+      break;
   }
-  return "";
+  if (file.cutLine != 0) {
+    where.insert(0, "The plot file ends inside line " + std::to_string(file.cutLine) + " (cut short)." +
+                        (where.empty() ? "" : " "));
+  }
+  if (file.end == FileEnd::kComplete) return where;
+  return where + " The report or the terminal of the run tells why the run ended there.";
 }
 
 }  // namespace trussplot

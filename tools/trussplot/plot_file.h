@@ -18,10 +18,11 @@ using Real = std::optional<double>;
 // Where the records of a plot file stop. Only kComplete has every section; the others are runs
 // that ended early, in the order of the sections.
 enum class FileEnd {
+  kEmpty,             // no record at all: the run stopped before the title was written
   kAfterTitle,        // title only: the run stopped before the counts were written
   kAfterCounts,       // title and counts, no node record
   kInNodes,           // fewer node records than NNODE
-  kBeyondNodeCount,   // node records went on past NNODE: the run stopped on a node numbering error
+  kBeyondNodeCount,   // node records went on past NNODE, and nothing follows them
   kInMembers,         // the nodes are complete, the member records are not
   kAfterModel,        // the model sections complete, no result record
   kInDisplacements,   // some, not all, displacement records
@@ -52,12 +53,13 @@ struct PlotMember {
 // The whole file. nodes[i] is node i + 1 and members[i] member i + 1, as the file numbers them
 // consecutively from 1.
 struct PlotFile {
-  std::string title;                 // columns 2-81 of the first record, trailing blanks removed
+  std::string title;                 // columns 2-81 of the first record less trailing blanks, by AsUtf8
   std::optional<int> NELE;           // member count of the counts record (empty: asterisks)
   std::optional<int> NNODE;          // node count of the counts record (empty: asterisks)
   std::vector<PlotNode> nodes;       // the node records, generated nodes included
   std::vector<PlotMember> members;   // the member records, also those numbered above NELE
   FileEnd end = FileEnd::kComplete;  // where the records stop
+  int cutLine = 0;                   // the last line, cut short and left out; 0 when it is whole
 };
 
 // A text that is not a plot file; what() reads "line L, column C: ...".
@@ -74,8 +76,9 @@ class PlotFileError : public std::runtime_error {
 
 // Reads a plot file from its bytes. Lines end with CR LF or LF alone; the last line may lack its
 // line end, and empty lines after the last record are ignored. A file that ended early is
-// accepted and says so in `end`; a text that does not follow the layout raises PlotFileError
-// naming the first offending line and column.
+// accepted and says so in `end`, also one whose last line has no line end and is too short to be
+// read (cut short by a full disk: it is left out and named in `cutLine`). A text that does not
+// follow the layout raises PlotFileError naming the first offending line and column.
 PlotFile ParsePlotFile(std::string_view text);
 
 // True when the file holds the members' analysis results: every displacement record (the stress
@@ -86,7 +89,7 @@ bool HasDisplacements(const PlotFile& file);
 // numbered above NELE took no part in it.
 bool IsAnalysedMember(const PlotFile& file, std::size_t index);
 
-// One sentence telling the reader what an early end of the file leaves out; empty when complete.
+// Where an early end or a cut leaves the file, and where to find why; empty when complete and whole.
 std::string DescribeEnd(const PlotFile& file);
 
 }  // namespace trussplot

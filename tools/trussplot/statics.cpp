@@ -32,17 +32,23 @@ MemberResult ReadMember(const PlotFile& file, const PlotMember& member) {
   return result;
 }
 
-// The largest displacement component of the model and where it is.
+// The largest total displacement and displacement component of the model and where they are.
 void FindLargestDisplacement(const PlotFile& file, Statics& statics) {
   statics.displacementsKnown = HasDisplacements(file);
   for (const PlotNode& node : file.nodes) {
+    Vec3 vector{};
     for (int j = 0; j < 3; ++j) {
-      const double d = node.displacement[static_cast<std::size_t>(j)].value_or(0.0);
+      double& d = vector[static_cast<std::size_t>(j)];
+      d = node.displacement[static_cast<std::size_t>(j)].value_or(0.0);
       if (std::fabs(d) > std::fabs(statics.largestDisplacement)) {
         statics.largestDisplacement = d;
         statics.displacementNode = node.K;
         statics.displacementAxis = j;
       }
+    }
+    if (Length(vector) > statics.largestMovement) {
+      statics.largestMovement = Length(vector);
+      statics.movementNode = node.K;
     }
   }
 }
@@ -128,11 +134,11 @@ std::optional<int> NormalAxis(View view) {
 }
 
 bool IsZeroForce(double stress, double largestStress) {
-  return stress == 0.0 || std::fabs(stress) < kZeroForceShare * largestStress;
+  return stress == 0.0 || std::fabs(stress) < kRoundOffShare * largestStress;
 }
 
 bool IsZeroReaction(double reaction, double largestForce) {
-  return std::fabs(reaction) < kZeroReactionShare * largestForce;
+  return std::fabs(reaction) < kRoundOffShare * largestForce;
 }
 
 Statics ComputeStatics(const PlotFile& file) {
@@ -148,8 +154,10 @@ Statics ComputeStatics(const PlotFile& file) {
     statics.members.push_back(m);
   }
   for (const PlotNode& node : file.nodes) {
-    complete = complete && AllOf(node.load) && node.IFIX[0] && node.IFIX[1] && node.IFIX[2];
+    // A fixity code written as "*" is not 1: that direction is free, and it needs no reaction.
+    complete = complete && AllOf(node.load);
   }
+  for (MemberResult& m : statics.members) m.zeroForce = m.stress && IsZeroForce(*m.stress, statics.largestStress);
   FindLargestDisplacement(file, statics);
   statics.forcesKnown = complete;
   if (complete) BalanceNodes(file, statics);

@@ -11,13 +11,11 @@
 
 namespace trussplot {
 
-// The share of the largest |stress| of the model below which a member counts as zero force:
-// round-off of the solution, not a force.
-constexpr double kZeroForceShare = 1e-6;
-
-// The share of the largest member force below which a reaction counts as zero: the stresses are
-// written to five significant digits, so the forces summed at a support carry that much error.
-constexpr double kZeroReactionShare = 1e-4;
+// The share of the largest |stress| below which a member counts as zero force, and of the largest
+// member force below which a reaction counts as zero: the run solves in single precision, so a
+// member that carries nothing comes out with a few thousandths of the largest, and the stresses
+// are written to five significant digits.
+constexpr double kRoundOffShare = 1e-4;
 
 // The names of the axes, by index.
 constexpr char kAxisNames[] = "xyz";
@@ -35,11 +33,11 @@ std::optional<View> CommonPlane(const PlotFile& file);
 // The axis (0, 1, 2 for x, y, z) along the line of sight of a plane view; empty for iso.
 std::optional<int> NormalAxis(View view);
 
-// True when a stress is zero force: exactly zero, or below kZeroForceShare of the largest
-// |stress| of the model.
+// True when a stress is zero force: exactly zero, or below kRoundOffShare of the largest |stress|
+// of the model.
 bool IsZeroForce(double stress, double largestStress);
 
-// True when a reaction is within the round-off of the member forces summed at its node.
+// True when a reaction is below kRoundOffShare of the largest member force.
 bool IsZeroReaction(double reaction, double largestForce);
 
 // One analysed member with what the file tells of it.
@@ -50,6 +48,7 @@ struct MemberResult {
   std::optional<double> stress;   // axial stress, tension positive
   std::optional<double> force;    // stress x A, tension positive
   std::optional<Vec3> direction;  // unit vector from the first end to the second
+  bool zeroForce = false;         // its stress is zero force (IsZeroForce against the largest)
 };
 
 // The reaction of a support in one fixed direction.
@@ -72,6 +71,8 @@ struct Statics {
   double largestImbalance = 0.0;       // largest out-of-balance force at a free node
   int imbalanceNode = 0;               // its node (0: every free node balances exactly)
   bool displacementsKnown = false;     // every node's displacements are in the file
+  double largestMovement = 0.0;        // largest total displacement of a node (length of its vector)
+  int movementNode = 0;                // its node (0: nothing moves)
   double largestDisplacement = 0.0;    // largest |displacement| component
   int displacementNode = 0;            // its node (0: nothing moves)
   int displacementAxis = 0;            // its direction

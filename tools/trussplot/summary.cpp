@@ -26,8 +26,8 @@ struct Content {
 };
 
 // "T", "C" or "0" for a member's force.
-std::string_view Kind(const MemberResult& m, double largestStress) {
-  if (IsZeroForce(*m.stress, largestStress)) return "0";
+std::string_view Kind(const MemberResult& m) {
+  if (m.zeroForce) return "0";
   return *m.stress > 0.0 ? "T" : "C";
 }
 
@@ -96,7 +96,7 @@ void TextMembers(const Content& c, std::string& out) {
   for (const MemberResult& m : s.members) {
     std::string force = "-  ";
     if (m.force) {
-      const std::string_view kind = Kind(m, s.largestStress);
+      const std::string_view kind = Kind(m);
       force = kind == "0" ? "0  " : Value(std::fabs(*m.force), kDigits) + " " + std::string(kind);
     }
     std::string nodes = Nodes(m);
@@ -110,8 +110,9 @@ void TextExtremes(const Content& c, std::string& out) {
   const Statics& s = c.statics;
   out += "\n";
   if (s.displacementNode != 0) {
-    out += "Largest displacement: " + Value(s.largestDisplacement, 4) + " at node " +
-           std::to_string(s.displacementNode) + ", direction " + kAxisNames[s.displacementAxis] + "\n";
+    out += "Largest total displacement: " + Value(s.largestMovement, 4) + " at node " +
+           std::to_string(s.movementNode) + "\nLargest displacement component: " + Value(s.largestDisplacement, 4) +
+           " at node " + std::to_string(s.displacementNode) + ", direction " + kAxisNames[s.displacementAxis] + "\n";
   } else if (s.displacementsKnown) {
     out += "Largest displacement: no node moves\n";
   }
@@ -133,16 +134,16 @@ std::string Json(const std::optional<double>& value) {
   return std::string(buffer, result.ptr);
 }
 
-// A text as a JSON string; bytes outside ASCII are taken as Latin-1 characters.
+// A text as a JSON string, read by AsUtf8; control characters escaped.
 std::string JsonText(std::string_view text) {
   static const char kHex[] = "0123456789abcdef";
   std::string out = "\"";
-  for (const char ch : text) {
+  for (const char ch : AsUtf8(text)) {
     const auto c = static_cast<unsigned char>(ch);
     if (c == '"' || c == '\\') {
       out += '\\';
       out += ch;
-    } else if (c < 0x20 || c >= 0x7F) {
+    } else if (c < 0x20 || c == 0x7F) {
       out += "\\u00";
       out += kHex[c / 16];
       out += kHex[c % 16];
@@ -199,18 +200,19 @@ std::string WriteSummaryJson(const PlotFile& file) {
   }
   out += "  \"members\": [";
   for (const MemberResult& m : s.members) {
-    const std::string kind = m.stress ? JsonText(Kind(m, s.largestStress)) : "null";
+    const std::string kind = m.stress ? JsonText(Kind(m)) : "null";
     out += std::string(&m == &s.members.front() ? "\n" : ",\n") + "    {\"member\": " + std::to_string(m.K) +
            ", \"nodes\": [" + std::to_string(m.NODE[0]) + ", " + std::to_string(m.NODE[1]) + "], \"length\": " +
            Json(m.length) + ", \"force\": " + Json(m.force) + ", \"kind\": " + kind + ", \"stress\": " +
            Json(m.stress) + "}";
   }
-  out += "\n  ],\n  \"largestDisplacement\": ";
+  out += "\n  ],\n  \"largestTotalDisplacement\": ";
   if (s.displacementNode != 0) {
-    out += "{\"node\": " + std::to_string(s.displacementNode) + ", \"direction\": " + Direction(s.displacementAxis) +
-           ", \"value\": " + Json(s.largestDisplacement) + "}";
+    out += "{\"node\": " + std::to_string(s.movementNode) + ", \"value\": " + Json(s.largestMovement) +
+           "},\n  \"largestDisplacementComponent\": {\"node\": " + std::to_string(s.displacementNode) +
+           ", \"direction\": " + Direction(s.displacementAxis) + ", \"value\": " + Json(s.largestDisplacement) + "}";
   } else {
-    out += "null";
+    out += "null,\n  \"largestDisplacementComponent\": null";
   }
   out += ",\n  \"largestStresses\": [";
   for (const MemberResult* m : c.mostStressed) {

@@ -123,27 +123,38 @@ std::vector<std::string> Wrap(std::string_view text, double size, bool bold, dou
   return lines;
 }
 
+std::string AsUtf8(std::string_view text) {
+  bool valid = true;
+  for (std::size_t i = 0; i < text.size() && valid; ++i) {
+    if (static_cast<unsigned char>(text[i]) < 0x80) continue;
+    const std::size_t length = Utf8Length(text, i);
+    valid = length != 0;
+    if (valid) i += length - 1;
+  }
+  if (valid) return std::string(text);
+  std::string out;
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (c < 0x80) {
+      out += ch;
+    } else {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
 std::string EscapeText(std::string_view text) {
   std::string out;
   out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(text[i]);
-    switch (c) {
-      case '&': out += "&amp;"; continue;
-      case '<': out += "&lt;"; continue;
-      case '>': out += "&gt;"; continue;
-      case '"': out += "&quot;"; continue;
-      default: break;
-    }
-    if (c < 0x20) {
-      out += '?';
-    } else if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (const std::size_t length = Utf8Length(text, i)) {
-      out.append(text.substr(i, length));
-      i += length - 1;
-    } else {
-      out += "&#" + std::to_string(c) + ";";
+  for (const char ch : AsUtf8(text)) {
+    switch (ch) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      default: out += static_cast<unsigned char>(ch) < 0x20 ? '?' : ch;
     }
   }
   return out;

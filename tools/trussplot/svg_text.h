@@ -24,8 +24,12 @@ double TextWidth(std::string_view text, double size, bool bold);
 // Breaks a text at blanks into lines no wider than `width`; a word wider than that stands alone.
 std::vector<std::string> Wrap(std::string_view text, double size, bool bold, double width);
 
-// A text as XML character data: markup characters escaped, control characters replaced by "?",
-// and bytes that are not UTF-8 taken as Latin-1 characters.
+// A text in UTF-8: as it is when it is valid UTF-8, else with every byte taken as a Latin-1
+// character. The picture and the JSON both read titles this way.
+std::string AsUtf8(std::string_view text);
+
+// A text as XML character data, read by AsUtf8: markup characters escaped and control characters
+// replaced by "?".
 std::string EscapeText(std::string_view text);
 
 // A point of the picture, in picture units: x to the right, y down.

@@ -48,21 +48,10 @@ inline std::string Join(const std::vector<std::string>& lines, const std::string
   return text;
 }
 
-// An example's file with record `index` (0-based; npos: none) replaced, cut after `count` records.
-inline std::string WithRecord(const std::string& example, std::size_t index, const std::string& record,
-                              std::size_t count = 9999) {
-  std::vector<std::string> lines = Lines(example);
-  if (index != std::string::npos) {
-    lines.resize(std::max(lines.size(), index + 1));
-    lines[index] = record;
-  }
-  lines.resize(std::min(lines.size(), count));
-  return Join(lines);
-}
-
 // A line of tests/cases/<name>, cut at " | " into its fields; lines starting with '#' describe
 // the file. The first four fields name a plot file: an example ("-": the empty text), the records
-// kept ("*": all), a record index ("-": none) and the record put there.
+// kept ("*": all; "Nb": the first N bytes), record indexes parted by commas ("-": none) and the
+// record put there.
 struct Row {
   std::string where;  // "<name>:<line>", for messages
   std::vector<std::string> fields;
@@ -70,8 +59,15 @@ struct Row {
   int Number(std::size_t field) const { return std::stoi(fields[field]); }
   std::string PlotText() const {
     if (fields[0] == "-") return "";
-    return WithRecord(fields[0], fields[2] == "-" ? std::string::npos : std::stoul(fields[2]), fields[3],
-                      fields[1] == "*" ? 9999 : std::stoul(fields[1]));
+    if (fields[1].ends_with('b')) return Text(fields[0]).substr(0, std::stoul(fields[1]));
+    std::vector<std::string> lines = Lines(fields[0]);
+    std::istringstream indexes(fields[2] == "-" ? "" : fields[2]);
+    for (std::string index; std::getline(indexes, index, ',');) {
+      lines.resize(std::max(lines.size(), std::stoul(index) + 1));
+      lines[std::stoul(index)] = fields[3];
+    }
+    lines.resize(std::min(lines.size(), fields[1] == "*" ? 9999 : std::stoul(fields[1])));
+    return Join(lines);
   }
 };
 

@@ -10,7 +10,7 @@ namespace trussplot {
 namespace {
 
 TEST(ParsePlotFileTest, TellsWhereAFileStops) {
-  const std::string ends[] = {"after title", "after counts", "in nodes", "beyond node count", "in members",
+  const std::string ends[] = {"empty", "after title", "after counts", "in nodes", "beyond node count", "in members",
                               "after model", "in displacements", "in stresses", "complete"};
   for (const golden::Row& row : golden::Rows("early_ends.txt")) {
     const PlotFile file = ParsePlotFile(row.PlotText());

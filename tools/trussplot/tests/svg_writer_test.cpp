@@ -3,6 +3,8 @@
 
 #include <expat.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
@@ -10,11 +12,9 @@
 #include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "tools/trussplot/command_line.h"
 #include "tools/trussplot/tests/golden_plot_files.h"
 
 namespace trussplot {
@@ -126,29 +126,52 @@ TEST(WriteSvgTest, DeformedShapeMovesTheNodesByTheMagnifiedDisplacements) {
   }
 }
 
-// The whole command in a scratch folder: what it writes where, and its exit codes and messages.
+// The built command in a scratch folder: what it writes where, its exit codes and messages, and
+// what is left of the outputs it was given: a picture it could not replace (under a file-size
+// limit) byte for byte, and the folder, FIFO, device and links it refused.
 TEST(RunTrussPlotTest, WritesWhatIsAskedOrSaysWhyNot) {
   const std::string folder = testing::TempDir() + "trussplot-" + std::to_string(::getpid());
-  std::filesystem::create_directories(folder);
+  std::filesystem::create_directories(folder + "/sub");
   std::ofstream(folder + "/TRUSS.GRP", std::ios::binary) << golden::Text("two_bar");
   std::ofstream(folder + "/report.txt", std::ios::binary) << golden::Text("two_bar", ".report");
+  std::ofstream(folder + "/keep.svg", std::ios::binary) << std::string(3000, 'k');
+  std::filesystem::create_symlink("sub", folder + "/dirlink");
+  std::ofstream(folder + "/linked.svg", std::ios::binary) << "old";
+  std::filesystem::create_symlink("linked.svg", folder + "/filelink");
+  ASSERT_EQ(::mkfifo((folder + "/fifo").c_str(), 0600), 0);
   const auto inFolder = [&](std::string text) {
     for (std::size_t at; (at = text.find("{dir}")) != std::string::npos;) text.replace(at, 5, folder);
     return text == "-" ? "" : text;
   };
   for (const golden::Row& row : golden::Rows("command.txt")) {
-    std::vector<std::string> arguments;
-    std::istringstream words(inFolder(row.fields[3]));
-    for (std::string word; words >> word;) arguments.push_back(word);
-    std::ostringstream out, errors;
-    EXPECT_EQ(RunTrussPlot(arguments, out, errors), row.Number(0)) << row.where << errors.str();
-    for (const auto& [text, expected] : {std::pair{out.str(), row.fields[1]}, {errors.str(), row.fields[2]}}) {
+    std::string arguments = inFolder(row.fields[3]), limit = "unlimited";
+    if (arguments.starts_with("limit=")) {
+      limit = arguments.substr(6, arguments.find(' ') - 6);
+      arguments.erase(0, arguments.find(' '));
+    }
+    const std::string command = "ulimit -f " + limit + "; trap '' XFSZ; exec " TRUSSPLOT_BINARY " " + arguments +
+                                " 2>" + folder + "/errors";
+    FILE* pipe = ::popen(command.c_str(), "r");
+    std::string out(1 << 20, '\0');
+    out.resize(std::fread(out.data(), 1, out.size(), pipe));
+    const int status = ::pclose(pipe);
+    const std::string errors = golden::ReadBytes(folder + "/errors");
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : -1, row.Number(0)) << row.where << errors;
+    for (const auto& [text, expected] : {std::pair{out, row.fields[1]}, {errors, row.fields[2]}}) {
       EXPECT_TRUE(expected == "-" ? text.empty() : text.find(inFolder(expected)) != std::string::npos)
           << row.where << ": " << text;
     }
   }
-  EXPECT_NE(golden::ReadBytes(folder + "/p.svg").find("Largest displacement: -0.003472 at node 2"), std::string::npos);
+  EXPECT_NE(golden::ReadBytes(folder + "/p.svg").find("Largest total displacement: 0.003472 at node 2\n"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(folder + "/bad.svg")) << "a failed run writes no file";
+  EXPECT_EQ(golden::ReadBytes(folder + "/keep.svg"), std::string(3000, 'k'));
+  EXPECT_TRUE(std::filesystem::is_symlink(folder + "/dirlink") && std::filesystem::is_directory(folder + "/sub"));
+  EXPECT_TRUE(std::filesystem::is_symlink(folder + "/filelink")) << "written through, the link stays";
+  EXPECT_TRUE(golden::ReadBytes(folder + "/linked.svg").starts_with("<?xml"));
+  EXPECT_TRUE(std::filesystem::is_fifo(folder + "/fifo") && std::filesystem::is_character_file("/dev/full"));
+  std::size_t entries = 0;
+  for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++entries;
+  EXPECT_EQ(entries, 11u) << "no new file is left behind";
   std::filesystem::remove_all(folder);
 }
 
