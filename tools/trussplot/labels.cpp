@@ -21,6 +21,8 @@ constexpr double kMemberNumberSize = 9.0;
 constexpr double kMemberBoxHeight = 12.0;
 constexpr double kDotClearance = 2.5;   // half the side of the square a node's dot keeps free
 constexpr double kEndOn = 1.0;          // a member drawn shorter than this is seen end on
+// A white edge around the letters of a value, so that it reads over the lines it lies on.
+constexpr std::string_view kHalo = " stroke=\"#ffffff\" stroke-width=\"3\" paint-order=\"stroke\"";
 
 Box Centred(Screen c, double width, double height) {
   return {c.x - width / 2.0, c.y - height / 2.0, c.x + width / 2.0, c.y + height / 2.0};
@@ -76,6 +78,12 @@ bool LabelLayout::Free(const Box& box) const {
   return std::none_of(taken_.begin(), taken_.end(), [&](const Box& o) { return o.Overlaps(box); });
 }
 
+double LabelLayout::Bottom() const {
+  double bottom = 0.0;
+  for (std::size_t i = blocked_; i < taken_.size(); ++i) bottom = std::max(bottom, taken_[i].bottom);
+  return bottom;
+}
+
 Box LabelLayout::Place(const std::vector<Screen>& centres, double width, double height, Screen anchor, Screen away) {
   for (const Screen& c : centres) {
     if (const Box box = Centred(c, width, height); Free(box)) return taken_.emplace_back(box);
@@ -106,7 +114,7 @@ void MemberNumber(const Box& box, std::string_view number, std::string_view cls,
             "text-anchor=\"middle\" fill=\"" + std::string(kMemberNumberColour) + "\"", cls);
 }
 
-void DrawLabels(const PlotFile& file, const Scene& scene, const std::vector<ForceValue>& forces, bool values,
+double DrawLabels(const PlotFile& file, const Scene& scene, const std::vector<ForceValue>& forces, bool values,
                 double top, SvgBuilder& svg) {
   // Labels keep to the drawing area: below the header, right of the page's edge, left of the legend.
   LabelLayout layout;
@@ -119,8 +127,7 @@ void DrawLabels(const PlotFile& file, const Scene& scene, const std::vector<Forc
     layout.Block({p.x - kDotClearance, p.y - kDotClearance, p.x + kDotClearance, p.y + kDotClearance});
   }
   // Node numbers first, up and to the right of their dots where there is room.
-  svg.Raw("<g class=\"node-numbers\" fill=\"#222222\" stroke=\"#ffffff\" stroke-width=\"3\" "
-          "paint-order=\"stroke\">\n");
+  svg.Raw("<g class=\"node-numbers\" fill=\"#222222\"" + std::string(kHalo) + ">\n");
   for (const auto& [p, text] : NodeGroups(file, scene)) {
     svg.Raw("<circle class=\"node\" cx=\"" + Coord(p.x) + "\" cy=\"" + Coord(p.y) + "\" r=\"2\" stroke=\"none\"/>");
     const Box b = TextBox({0.0, 0.0}, text, kNodeNumberSize);
@@ -129,26 +136,33 @@ void DrawLabels(const PlotFile& file, const Scene& scene, const std::vector<Forc
               text, kNodeNumberSize, {}, "node-number", svg);
   }
   svg.Raw("</g>\n");
-  // Member numbers along their members: the midpoint, else a little either way.
+  // Member numbers along their members, the midpoint first, each with its force right of its box.
   constexpr double kAlong[] = {0.5, 0.38, 0.62, 0.28, 0.72};
-  std::vector<std::pair<const MemberShape*, Box>> boxes;
+  const std::map<int, std::string> memberForces = values ? MemberForces(scene.statics) : std::map<int, std::string>();
   svg.Raw("<g class=\"member-numbers\">\n");
   for (const MemberShape& m : scene.members) {
     const Screen a = scene.nodes[m.end1].screen;
     const Screen b = scene.nodes[m.end2].screen;
     if (std::hypot(b.x - a.x, b.y - a.y) < kEndOn) continue;  // seen end on: its tooltip names it
     const std::string number = std::to_string(m.member->K);
+    const auto force = memberForces.find(m.member->K);
+    const std::string value = force == memberForces.end() ? std::string() : force->second;
+    const double numberWidth = TextWidth(number, kMemberNumberSize, false) + 4.0;
+    const double valueWidth = value.empty() ? 0.0 : TextWidth(value, kValueSize, false) + 1.0;
     std::vector<Screen> centres;
     for (const double t : kAlong) centres.push_back({a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t});
-    const Box box = layout.Place(centres, TextWidth(number, kMemberNumberSize, false) + 4.0, kMemberBoxHeight,
-                                 centres.front(), {a.y - b.y, b.x - a.x});
-    boxes.emplace_back(&m, box);
-    MemberNumber(box, number, "member-number", svg);
+    const Box box = layout.Place(centres, numberWidth + valueWidth, kMemberBoxHeight, centres.front(),
+                                 {a.y - b.y, b.x - a.x});
+    MemberNumber({box.left, box.top, box.left + numberWidth, box.bottom}, number, "member-number", svg);
+    if (value.empty()) continue;
+    // The text's box, 0.78 of its size above the baseline and 0.24 below, centred in the label's.
+    svg.Label({box.left + numberWidth + 1.0, Centre(box).y + 0.27 * kValueSize}, value, kValueSize,
+              "fill=\"" + std::string(kMemberNumberColour) + "\"" + std::string(kHalo), "member-value");
   }
   svg.Raw("</g>\n");
-  if (!values) return;
-  // Values last, where the numbers left room.
-  svg.Raw("<g class=\"values\" stroke=\"#ffffff\" stroke-width=\"3\" paint-order=\"stroke\">\n");
+  if (!values) return layout.Bottom();
+  // Values of the forces last, where the numbers left room.
+  svg.Raw("<g class=\"values\"" + std::string(kHalo) + ">\n");
   for (const ForceValue& f : forces) {
     const Box b = TextBox({0.0, 0.0}, f.text, kValueSize);
     const double w = (b.right - b.left) / 2.0 + 2.0, h = (b.bottom - b.top) / 2.0 + 2.0;
@@ -156,18 +170,11 @@ void DrawLabels(const PlotFile& file, const Scene& scene, const std::vector<Forc
                                   std::fabs(f.away.y) > 1e-9 ? h / std::fabs(f.away.y) : 1e300);
     const Screen first = along < 1e299 ? Screen{f.anchor.x + f.away.x * along, f.anchor.y + f.away.y * along}
                                        : Screen{f.anchor.x + w, f.anchor.y - h};
-    PlaceText(layout, {first}, f.anchor, f.away, f.text, kValueSize, "fill=\"" + std::string(f.colour) + "\"", f.cls, svg);
-  }
-  const std::map<int, std::string> memberForces = MemberForces(scene.statics);
-  for (const auto& [m, box] : boxes) {
-    const auto force = memberForces.find(m->member->K);
-    if (force == memberForces.end()) continue;
-    const Box b = TextBox({0.0, 0.0}, force->second, kValueSize);
-    const double w = b.right - b.left, c = Centre(box).y;
-    PlaceText(layout, {{box.right + 1.0 + w / 2.0, c}, {box.left - 1.0 - w / 2.0, c}}, Centre(box), {0.0, 1.0}, force->second,
-              kValueSize, "fill=\"" + std::string(kMemberNumberColour) + "\"", "member-value", svg);
+    PlaceText(layout, {first}, f.anchor, f.away, f.text, kValueSize, "fill=\"" + std::string(f.colour) + "\"", f.cls,
+              svg);
   }
   svg.Raw("</g>\n");
+  return layout.Bottom();
 }
 
 }  // namespace trussplot

@@ -29,7 +29,13 @@ Box TextBox(Screen baseline, std::string_view text, double size);
 class LabelLayout {
  public:
   // Keeps every label placed after out of `box` (a node's dot, the legend).
-  void Block(const Box& box) { taken_.push_back(box); }
+  void Block(const Box& box) {
+    taken_.push_back(box);
+    blocked_ = taken_.size();
+  }
+
+  // The bottom of the lowest label placed; 0 for none.
+  double Bottom() const;
 
   // Places a box of `width` x `height` centred at the first free one of `centres`, else at the
   // nearest free place around `anchor`, first towards `away` (a direction in picture units);
@@ -39,6 +45,7 @@ class LabelLayout {
  private:
   bool Free(const Box& box) const;
   std::vector<Box> taken_;
+  std::size_t blocked_ = 0;  // the boxes blocked come first
 };
 
 // The value of a load or reaction, written near the tail of its arrow or beside its mark.
@@ -48,6 +55,7 @@ struct ForceValue {
   std::string text;
   std::string_view cls;    // "load-value" or "reaction-value"
   std::string_view colour;
+  bool mark = false;       // the part along the line of sight
 };
 
 // The colour of the member numbers.
@@ -59,8 +67,8 @@ void MemberNumber(const Box& box, std::string_view number, std::string_view cls,
 // Draws the node numbers (one label for the nodes on one point), the member numbers (none for a
 // member seen end on) and, with `values`, the force values and each member's force with T or C,
 // so that no label covers another or a node's dot. Labels stay on the page below `top`, left of
-// the legend.
-void DrawLabels(const PlotFile& file, const Scene& scene, const std::vector<ForceValue>& forces, bool values,
+// the legend. Returns the bottom of the lowest label.
+double DrawLabels(const PlotFile& file, const Scene& scene, const std::vector<ForceValue>& forces, bool values,
                 double top, SvgBuilder& svg);
 
 }  // namespace trussplot

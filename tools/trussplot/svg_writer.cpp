@@ -238,6 +238,21 @@ struct ForceStyle {
   double markRadius = 6.0;
 };
 
+// The mark of a force along the line of sight: a dot in a circle when it points at the viewer, a
+// cross in a circle when it points away.
+void Mark(Screen at, double r, bool towardViewer, std::string_view colour, SvgBuilder& svg) {
+  svg.Raw("<circle cx=\"" + Coord(at.x) + "\" cy=\"" + Coord(at.y) + "\" r=\"" + Coord(r) +
+          "\" fill=\"none\" stroke=\"" + std::string(colour) + "\" stroke-width=\"1.5\"/>");
+  if (towardViewer) {
+    svg.Raw("<circle cx=\"" + Coord(at.x) + "\" cy=\"" + Coord(at.y) + "\" r=\"1.8\" fill=\"" + std::string(colour) +
+            "\"/>");
+    return;
+  }
+  const double c = r * 0.7;
+  svg.Line({at.x - c, at.y - c}, {at.x + c, at.y + c}, {}, colour, 1.5);
+  svg.Line({at.x - c, at.y + c}, {at.x + c, at.y - c}, {}, colour, 1.5);
+}
+
 // Draws a force on its node by its parts, each pushing on the node: the arrow's head at the node
 // (`gap` short of it), the mark on the node, a dot in a circle when it points at the viewer and a
 // cross when it points away. Each part's value goes to `values`.
@@ -256,8 +271,8 @@ void DrawForce(const Scene& scene, const Placement& placement, Screen node, cons
     svg.CloseStart();
     svg.Tooltip(tooltip);
     svg.End("line");
-    values.push_back({tail, {-u.x, -u.y}, Value(Length(parts.inPlane)), style.cls == "load" ? "load-value" : "reaction-value",
-                      style.colour});
+    values.push_back({tail, {-u.x, -u.y}, Value(Length(parts.inPlane)),
+                      style.cls == "load" ? "load-value" : "reaction-value", style.colour, false});
   }
   if (parts.towardViewer == 0.0) return;
   const double r = style.markRadius;
@@ -265,19 +280,10 @@ void DrawForce(const Scene& scene, const Placement& placement, Screen node, cons
   svg.Attribute("class", style.cls);
   svg.CloseStart();
   svg.Tooltip(tooltip);
-  svg.Raw("<circle cx=\"" + Coord(node.x) + "\" cy=\"" + Coord(node.y) + "\" r=\"" + Coord(r) +
-          "\" fill=\"none\" stroke=\"" + std::string(style.colour) + "\" stroke-width=\"1.5\"/>");
-  if (parts.towardViewer > 0.0) {
-    svg.Raw("<circle cx=\"" + Coord(node.x) + "\" cy=\"" + Coord(node.y) + "\" r=\"1.8\" fill=\"" +
-            std::string(style.colour) + "\"/>");
-  } else {
-    const double c = r * 0.7;
-    svg.Line({node.x - c, node.y - c}, {node.x + c, node.y + c}, {}, style.colour, 1.5);
-    svg.Line({node.x - c, node.y + c}, {node.x + c, node.y - c}, {}, style.colour, 1.5);
-  }
+  Mark(node, r, parts.towardViewer > 0.0, style.colour, svg);
   svg.End("g");
   values.push_back({{node.x + r * 0.7, node.y + r * 0.7}, {0.7071, 0.7071}, Value(std::fabs(parts.towardViewer)),
-                    style.cls == "load" ? "load-value" : "reaction-value", style.colour});
+                    style.cls == "load" ? "load-value" : "reaction-value", style.colour, true});
 }
 
 void DrawLoads(const PlotFile& file, const Scene& scene, const Placement& placement, std::vector<ForceValue>& values,
@@ -329,7 +335,7 @@ void DrawAxes(const Placement& placement, SvgBuilder& svg) {
 }
 
 // The legend; returns its height.
-double DrawLegend(const Scene& scene, double top, SvgBuilder& svg) {
+double DrawLegend(const Scene& scene, double top, bool marks, SvgBuilder& svg) {
   double y = top + 10.0;
   const double x = kLegendLeft;
   svg.Raw("<g class=\"legend\" font-size=\"12\" fill=\"#222222\">\n");
@@ -388,6 +394,12 @@ double DrawLegend(const Scene& scene, double top, SvgBuilder& svg) {
     OpenArrow({x, y}, {x + 36.0, y}, {}, kReactionColour, "reaction-arrow", svg);
     svg.CloseEmpty();
     svg.Label({x + 44.0, y + 4.0}, "reaction (largest " + Value(scene.largestReaction) + ")", 12.0);
+    y += 22.0;
+  }
+  if (marks) {
+    Mark({x + 10.0, y}, 6.0, true, "#444444", svg);
+    Mark({x + 26.0, y}, 6.0, false, "#444444", svg);
+    svg.Label({x + 44.0, y + 4.0}, "force towards / away from you", 12.0);
     y += 22.0;
   }
   svg.Polygon({{x + 18.0, y}, {x + 18.0 - kSupportSize, y - 5.4}, {x + 18.0 - kSupportSize, y + 5.4}}, "legend-support",
@@ -466,12 +478,14 @@ std::string WriteSvg(const PlotFile& file, const PictureOptions& options) {
   std::vector<ForceValue> values;
   DrawReactions(scene, placement, values, body);
   DrawLoads(file, scene, placement, values, body);
-  DrawLabels(file, scene, values, options.values, top, body);
+  // Labels beyond the arrows at the bottom of the drawing push the notes down.
+  const double drawingHeight = std::max(placement.plotHeight(), DrawLabels(file, scene, values, options.values, top, body) - top);
   body.Raw("</g>\n");
   DrawAxes(placement, body);
-  const double legendHeight = DrawLegend(scene, top, body);
-  const double notesHeight = DrawNotes(scene, top + placement.plotHeight(), body);
-  const double height = std::ceil(top + std::max(placement.plotHeight() + notesHeight, legendHeight) + 10.0);
+  const bool marks = std::any_of(values.begin(), values.end(), [](const ForceValue& v) { return v.mark; });
+  const double legendHeight = DrawLegend(scene, top, marks, body);
+  const double notesHeight = DrawNotes(scene, top + drawingHeight, body);
+  const double height = std::ceil(top + std::max(drawingHeight + notesHeight, legendHeight) + 10.0);
 
   SvgBuilder svg;
   svg.Raw("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");
