@@ -1,3 +1,4 @@
+// Laying out the labels of the picture and writing them where they found room.
 #include "tools/trussplot/labels.h"
 
 #include <algorithm>
@@ -96,8 +97,8 @@ Box LabelLayout::Place(const std::vector<Screen>& centres, double width, double 
       const double angle = start + (k % 2 == 0 ? 1.0 : -1.0) * ((k + 1) / 2) * 2.0 * kPi / kDirections;
       const double dx = std::cos(angle), dy = std::sin(angle);
       // Far enough along the direction that the box clears the anchor by `reach`.
-      const double clear = std::min(std::fabs(dx) > 1e-9 ? (width / 2.0) / std::fabs(dx) : 1e300,
-                                    std::fabs(dy) > 1e-9 ? (height / 2.0) / std::fabs(dy) : 1e300);
+      const double clear =
+          std::min(width / 2.0 / std::max(std::fabs(dx), 1e-9), height / 2.0 / std::max(std::fabs(dy), 1e-9));
       const Box box = Centred({anchor.x + dx * (clear + reach), anchor.y + dy * (clear + reach)}, width, height);
       if (Free(box)) return taken_.emplace_back(box);
     }
@@ -164,14 +165,7 @@ double DrawLabels(const PlotFile& file, const Scene& scene, const std::vector<Fo
   // Values of the forces last, where the numbers left room.
   svg.Raw("<g class=\"values\"" + std::string(kHalo) + ">\n");
   for (const ForceValue& f : forces) {
-    const Box b = TextBox({0.0, 0.0}, f.text, kValueSize);
-    const double w = (b.right - b.left) / 2.0 + 2.0, h = (b.bottom - b.top) / 2.0 + 2.0;
-    const double along = std::min(std::fabs(f.away.x) > 1e-9 ? w / std::fabs(f.away.x) : 1e300,
-                                  std::fabs(f.away.y) > 1e-9 ? h / std::fabs(f.away.y) : 1e300);
-    const Screen first = along < 1e299 ? Screen{f.anchor.x + f.away.x * along, f.anchor.y + f.away.y * along}
-                                       : Screen{f.anchor.x + w, f.anchor.y - h};
-    PlaceText(layout, {first}, f.anchor, f.away, f.text, kValueSize, "fill=\"" + std::string(f.colour) + "\"", f.cls,
-              svg);
+    PlaceText(layout, {}, f.anchor, f.away, f.text, kValueSize, "fill=\"" + std::string(f.colour) + "\"", f.cls, svg);
   }
   svg.Raw("</g>\n");
   return layout.Bottom();

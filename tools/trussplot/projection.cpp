@@ -24,7 +24,8 @@ struct ViewName {
   int normal;
 };
 
-constexpr ViewName kViews[] = {{View::kIso, "iso", -1}, {View::kXY, "xy", 2}, {View::kXZ, "xz", 1}, {View::kYZ, "yz", 0}};
+constexpr ViewName kViews[] = {
+    {View::kIso, "iso", -1}, {View::kXY, "xy", 2}, {View::kXZ, "xz", 1}, {View::kYZ, "yz", 0}};
 
 const double kR2 = 1.0 / std::sqrt(2.0);
 const double kR3 = 1.0 / std::sqrt(3.0);

@@ -155,7 +155,8 @@ void DrawSupports(const PlotFile& file, const Scene& scene, const Placement& pla
     for (std::size_t j = 0; j < 3; ++j) {
       // A plane model drawn in its plane is held along the line of sight at every node; those
       // fixities carry nothing and are not supports.
-      if (file.nodes[i].IFIX[j] != 1 || (scene.inModelPlane && NormalAxis(scene.view.view) == static_cast<int>(j))) continue;
+      const bool alongNormal = scene.inModelPlane && NormalAxis(scene.view.view) == static_cast<int>(j);
+      if (file.nodes[i].IFIX[j] != 1 || alongNormal) continue;
       Vec3 axis{0.0, 0.0, 0.0};
       axis[j] = 1.0;
       const Screen d = placement.Direction(axis);
@@ -479,7 +480,8 @@ std::string WriteSvg(const PlotFile& file, const PictureOptions& options) {
   DrawReactions(scene, placement, values, body);
   DrawLoads(file, scene, placement, values, body);
   // Labels beyond the arrows at the bottom of the drawing push the notes down.
-  const double drawingHeight = std::max(placement.plotHeight(), DrawLabels(file, scene, values, options.values, top, body) - top);
+  const double drawingHeight =
+      std::max(placement.plotHeight(), DrawLabels(file, scene, values, options.values, top, body) - top);
   body.Raw("</g>\n");
   DrawAxes(placement, body);
   const bool marks = std::any_of(values.begin(), values.end(), [](const ForceValue& v) { return v.mark; });
