@@ -245,8 +245,9 @@ void Mark(Screen at, double r, bool towardViewer, std::string_view colour, SvgBu
   svg.Raw("<circle cx=\"" + Coord(at.x) + "\" cy=\"" + Coord(at.y) + "\" r=\"" + Coord(r) +
           "\" fill=\"none\" stroke=\"" + std::string(colour) + "\" stroke-width=\"1.5\"/>");
   if (towardViewer) {
-    svg.Raw("<circle cx=\"" + Coord(at.x) + "\" cy=\"" + Coord(at.y) + "\" r=\"1.8\" fill=\"" + std::string(colour) +
-            "\"/>");
+    // Larger than a node's dot, drawn over it, so that the dot shows as a rim of the colour.
+    svg.Raw("<circle cx=\"" + Coord(at.x) + "\" cy=\"" + Coord(at.y) + "\" r=\"" + Coord(0.45 * r) + "\" fill=\"" +
+            std::string(colour) + "\"/>");
     return;
   }
   const double c = r * 0.7;
