@@ -127,6 +127,7 @@ double DrawLabels(const PlotFile& file, const Scene& scene, const std::vector<Fo
     const Screen p = node.screen;
     layout.Block({p.x - kDotClearance, p.y - kDotClearance, p.x + kDotClearance, p.y + kDotClearance});
   }
+  for (const ForceValue& f : forces) layout.Block(f.symbol);
   // Node numbers first, up and to the right of their dots where there is room.
   svg.Raw("<g class=\"node-numbers\" fill=\"#222222\"" + std::string(kHalo) + ">\n");
   for (const auto& [p, text] : NodeGroups(file, scene)) {

@@ -56,6 +56,7 @@ struct ForceValue {
   std::string_view cls;    // "load-value" or "reaction-value"
   std::string_view colour;
   bool mark = false;       // the part along the line of sight
+  Box symbol;              // the arrowhead or the mark, which no label covers
 };
 
 // The colour of the member numbers.

@@ -20,6 +20,7 @@ constexpr double kLongestArrow = 60.0;   // the arrow of the largest load, at mo
 constexpr double kLeastLongestArrow = 28.0;  // the arrow of the largest load, at least
 constexpr double kShortestArrow = 16.0;  // the least length of an arrow, its head included
 constexpr double kSupportSize = 12.0;    // depth of a support triangle
+constexpr double kHeadSize = 5.0;        // half the side of the square an arrowhead takes
 constexpr double kNoteHeight = 15.0;
 constexpr double kDeformedWidth = 2.6;       // stroke of a deformed member in a small model
 constexpr double kDenseDeformedWidth = 2.0;  // the same in a model of many members
@@ -274,7 +275,8 @@ void DrawForce(const Scene& scene, const Placement& placement, Screen node, cons
     svg.Tooltip(tooltip);
     svg.End("line");
     values.push_back({tail, {-u.x, -u.y}, Value(Length(parts.inPlane)),
-                      style.cls == "load" ? "load-value" : "reaction-value", style.colour, false});
+                      style.cls == "load" ? "load-value" : "reaction-value", style.colour, false,
+                      {tip.x - kHeadSize, tip.y - kHeadSize, tip.x + kHeadSize, tip.y + kHeadSize}});
   }
   if (parts.towardViewer == 0.0) return;
   const double r = style.markRadius;
@@ -285,7 +287,8 @@ void DrawForce(const Scene& scene, const Placement& placement, Screen node, cons
   Mark(node, r, parts.towardViewer > 0.0, style.colour, svg);
   svg.End("g");
   values.push_back({{node.x + r * 0.7, node.y + r * 0.7}, {0.7071, 0.7071}, Value(std::fabs(parts.towardViewer)),
-                    style.cls == "load" ? "load-value" : "reaction-value", style.colour, true});
+                    style.cls == "load" ? "load-value" : "reaction-value", style.colour, true,
+                    {node.x - r, node.y - r, node.x + r, node.y + r}});
 }
 
 void DrawLoads(const PlotFile& file, const Scene& scene, const Placement& placement, std::vector<ForceValue>& values,
