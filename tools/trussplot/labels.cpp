@@ -115,13 +115,16 @@ void MemberNumber(const Box& box, std::string_view number, std::string_view cls,
             "text-anchor=\"middle\" fill=\"" + std::string(kMemberNumberColour) + "\"", cls);
 }
 
-double DrawLabels(const PlotFile& file, const Scene& scene, const std::vector<ForceValue>& forces, bool values,
-                double top, SvgBuilder& svg) {
-  // Labels keep to the drawing area: below the header, right of the page's edge, left of the legend.
+double DrawLabels(const PlotFile& file, const Scene& scene, const Placement& placement,
+                  const std::vector<ForceValue>& forces, bool values, SvgBuilder& svg) {
+  // Labels keep to the drawing area: below the header, right of the page's edge, left of the
+  // legend, clear of the axis cross.
   LabelLayout layout;
   layout.Block({kLegendLeft - 4.0, -1e9, 1e9, 1e9});
-  layout.Block({-1e9, -1e9, 1e9, top});
+  layout.Block({-1e9, -1e9, 1e9, placement.top()});
   layout.Block({-1e9, -1e9, 2.0, 1e9});
+  const Screen axes = placement.AxesOrigin();
+  layout.Block({axes.x - 8.0, axes.y - 36.0, axes.x + 40.0, axes.y + 36.0});
   for (const NodeShape& node : scene.nodes) {
     if (!node.placed) continue;
     const Screen p = node.screen;

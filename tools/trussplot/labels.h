@@ -67,9 +67,9 @@ void MemberNumber(const Box& box, std::string_view number, std::string_view cls,
 
 // Draws the node numbers (one label for the nodes on one point), the member numbers (none for a
 // member seen end on) and, with `values`, the force values and each member's force with T or C,
-// so that no label covers another or a node's dot. Labels stay on the page below `top`, left of
-// the legend. Returns the bottom of the lowest label.
-double DrawLabels(const PlotFile& file, const Scene& scene, const std::vector<ForceValue>& forces, bool values,
-                double top, SvgBuilder& svg);
+// so that no label covers another, a node's dot or a force's arrowhead or mark. Labels stay in
+// the drawing area of `placement` or below it. Returns the bottom of the lowest label.
+double DrawLabels(const PlotFile& file, const Scene& scene, const Placement& placement,
+                  const std::vector<ForceValue>& forces, bool values, SvgBuilder& svg);
 
 }  // namespace trussplot

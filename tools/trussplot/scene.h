@@ -57,6 +57,8 @@ class Placement {
   }
 
   double top() const { return top_; }                // top of the drawing area
+  // The corner of the axis cross, in the lower left of the drawing area.
+  Screen AxesOrigin() const { return {kPlotLeft + 24.0, top_ + plotHeight_ - 24.0}; }
   double plotHeight() const { return plotHeight_; }  // height of the drawing area
 
  private:

@@ -325,7 +325,7 @@ void DrawReactions(const Scene& scene, const Placement& placement, std::vector<F
 }
 
 void DrawAxes(const Placement& placement, SvgBuilder& svg) {
-  const Screen origin{kPlotLeft + 24.0, placement.top() + placement.plotHeight() - 24.0};
+  const Screen origin = placement.AxesOrigin();
   svg.Raw("<g class=\"axes\" font-size=\"11\" fill=\"#444444\">\n");
   for (std::size_t j = 0; j < 3; ++j) {
     Vec3 axis{0.0, 0.0, 0.0};
@@ -485,7 +485,7 @@ std::string WriteSvg(const PlotFile& file, const PictureOptions& options) {
   DrawLoads(file, scene, placement, values, body);
   // Labels beyond the arrows at the bottom of the drawing push the notes down.
   const double drawingHeight =
-      std::max(placement.plotHeight(), DrawLabels(file, scene, values, options.values, top, body) - top);
+      std::max(placement.plotHeight(), DrawLabels(file, scene, placement, values, options.values, body) - top);
   body.Raw("</g>\n");
   DrawAxes(placement, body);
   const bool marks = std::any_of(values.begin(), values.end(), [](const ForceValue& v) { return v.mark; });
