@@ -74,7 +74,7 @@ class Placement {
 enum class UpSource {
   kAsked,     // --up
   kLoads,     // the resultant of the loads acts mostly along it
-  kNoLoads,   // z: there are no loads
+  kNoLoads,   // z: there are no loads, or they cancel out
   kNoAxis,    // z: the resultant of the loads acts along no one axis
 };
 
