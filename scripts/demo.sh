@@ -17,6 +17,6 @@ if [ -x "$plot" ]; then
   echo
   "$plot" --summary "$run/TRUSS.GRP"
   echo
-  "$plot" --out "$run/truss.svg" "$run/TRUSS.GRP"
+  "$plot" --values --out "$run/truss.svg" "$run/TRUSS.GRP"
   echo "Its picture is $run/truss.svg"
 fi

@@ -22,14 +22,18 @@ namespace trussplot {
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: trussplot [--view iso|xy|xz|yz] [--scale FACTOR] [--out FILE] [TRUSS.GRP]\n"
+    "Usage: trussplot [--view iso|xy|xz|yz] [--up x|y|z] [--scale FACTOR] [--values] [--out FILE]\n"
+    "                 [TRUSS.GRP]\n"
     "       trussplot --summary [--json] [--out FILE] [TRUSS.GRP]\n"
     "Draws the plot file of a truss run as an SVG picture: the undeformed model in grey, the\n"
     "deformed shape coloured by member stress, supports and reactions, loads, node and member\n"
     "numbers. With --summary, prints the reactions, equilibrium and member forces instead.\n"
     "\n"
-    "  --view V        the direction of view: iso, xy (plan), xz or yz (elevations); default:\n"
-    "                  the plane of a plane truss, else iso\n"
+    "  --view V        the direction of view: iso, or xy, xz, yz (seen along z, y, x: a plan\n"
+    "                  when seen along the up axis); default: the plane of a plane truss, else iso\n"
+    "  --up AXIS       the axis drawn up: x, y or z; default: the axis the loads act along,\n"
+    "                  else z\n"
+    "  --values        write the value of each load, reaction and member force (T or C)\n"
     "  --scale FACTOR  magnify the displacements FACTOR times (default: the largest is drawn\n"
     "                  a tenth of the structure's size)\n"
     "  --summary       print a plain-text summary: reactions, equilibrium, member forces, the\n"
@@ -150,6 +154,10 @@ CommandLine ParseCommandLine(std::span<const std::string> arguments) {
         line.help = true;
         continue;
       }
+      if (argument == "--values") {
+        line.picture.values = true;
+        continue;
+      }
       if (argument == "--summary" || argument == "--json") {
         line.summary = true;
         line.json = line.json || argument == "--json";
@@ -161,7 +169,7 @@ CommandLine ParseCommandLine(std::span<const std::string> arguments) {
         name = argument.substr(0, equals);
         value = argument.substr(equals + 1);
       }
-      if (name != "--view" && name != "--scale" && name != "--out") {
+      if (name != "--view" && name != "--up" && name != "--scale" && name != "--out") {
         throw UsageError("unknown option '" + std::string(argument) + "'");
       }
       if (!value) {
@@ -172,6 +180,10 @@ CommandLine ParseCommandLine(std::span<const std::string> arguments) {
         const auto view = ParseView(*value);
         if (!view) throw UsageError("--view takes iso, xy, xz or yz, not '" + std::string(*value) + "'");
         line.picture.view = *view;
+      } else if (name == "--up") {
+        const auto up = ParseAxis(*value);
+        if (!up) throw UsageError("--up takes x, y or z, not '" + std::string(*value) + "'");
+        line.picture.up = *up;
       } else if (name == "--scale") {
         line.picture.scale = ParseScale(*value);
       } else {

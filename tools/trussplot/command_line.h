@@ -19,7 +19,7 @@ constexpr int kExitBadInput = 2;    // bad usage, or the input is not a plot fil
 
 // What the command line asks for.
 struct CommandLine {
-  PictureOptions picture;                 // view and magnification
+  PictureOptions picture;                 // view, up axis, magnification and values
   std::string input = "TRUSS.GRP";        // the plot file to read
   std::optional<std::string> output;      // the SVG file to write; empty: standard output
   bool help = false;                      // --help: print the usage and stop

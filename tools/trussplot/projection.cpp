@@ -11,31 +11,72 @@ namespace {
 // The unit vectors of a view: `right` and `up` span the picture plane, `toward` points at the
 // viewer (right x up), so every view is a right-handed frame.
 struct ViewFrame {
+  Vec3 right{};
+  Vec3 up{};
+  Vec3 toward{};
+  std::string description;
+};
+
+// The command-line words of the views, and the axis each plane view is seen along.
+struct ViewName {
   View view;
   std::string_view word;
-  std::string_view description;
-  Vec3 right;
-  Vec3 up;
-  Vec3 toward;
+  int normal;
 };
+
+constexpr ViewName kViews[] = {
+    {View::kIso, "iso", -1}, {View::kXY, "xy", 2}, {View::kXZ, "xz", 1}, {View::kYZ, "yz", 0}};
 
 const double kR2 = 1.0 / std::sqrt(2.0);
 const double kR3 = 1.0 / std::sqrt(3.0);
 const double kR6 = 1.0 / std::sqrt(6.0);
 
-const ViewFrame kFrames[] = {
-    {View::kIso, "iso", "isometric view: x to the right and down, y to the right and up, z up",
-     {kR2, kR2, 0.0}, {-kR6, kR6, 2.0 * kR6}, {kR3, -kR3, kR3}},
-    {View::kXY, "xy", "plan view: x to the right, y up", {1, 0, 0}, {0, 1, 0}, {0, 0, 1}},
-    {View::kXZ, "xz", "elevation: x to the right, z up", {1, 0, 0}, {0, 0, 1}, {0, -1, 0}},
-    {View::kYZ, "yz", "side elevation: y to the right, z up", {0, 1, 0}, {0, 0, 1}, {1, 0, 0}},
-};
+Vec3 Scaled(const std::array<double, 3>& weights, const std::array<int, 3>& axes) {
+  Vec3 v{0.0, 0.0, 0.0};
+  for (std::size_t k = 0; k < 3; ++k) v[static_cast<std::size_t>(axes[k])] += weights[k];
+  return v;
+}
 
-const ViewFrame& Frame(View view) {
-  for (const ViewFrame& frame : kFrames) {
-    if (frame.view == view) return frame;
+Vec3 Cross(const Vec3& a, const Vec3& b) {
+  return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+}
+
+std::string AxisName(int axis) { return std::string(1, static_cast<char>('x' + axis)); }
+
+ViewFrame Frame(Viewpoint viewpoint) {
+  const int u = std::clamp(viewpoint.up, 0, 2);
+  ViewFrame frame;
+  if (viewpoint.view == View::kIso) {
+    // The axes after the up axis, in turn, take the places of x and y when z is up.
+    const std::array<int, 3> axes = {(u + 1) % 3, (u + 2) % 3, u};
+    frame.right = Scaled({kR2, kR2, 0.0}, axes);
+    frame.up = Scaled({-kR6, kR6, 2.0 * kR6}, axes);
+    frame.toward = Scaled({kR3, -kR3, kR3}, axes);
+    frame.description = "isometric view: " + AxisName(axes[0]) + " to the right and down, " + AxisName(axes[1]) +
+                        " to the right and up, " + AxisName(u) + " up";
+    return frame;
   }
-  return kFrames[0];
+  int normal = 0;
+  for (const ViewName& name : kViews) {
+    if (name.view == viewpoint.view) normal = name.normal;
+  }
+  const int first = normal == 0 ? 1 : 0;
+  const int second = normal == 2 ? 1 : 2;
+  // A plan is seen from above: the first axis to the right unless that would show it from below.
+  int right = second == (first + 1) % 3 ? first : second;
+  int up = first + second - right;
+  std::string name = "plan view";
+  if (u != normal) {
+    up = u;
+    right = u == first ? second : first;
+    // The elevation whose right axis comes first is the front one.
+    name = right == (u == 0 ? 1 : 0) ? "elevation" : "side elevation";
+  }
+  frame.right = Scaled({1.0, 0.0, 0.0}, {right, up, normal});
+  frame.up = Scaled({0.0, 1.0, 0.0}, {right, up, normal});
+  frame.toward = Cross(frame.right, frame.up);
+  frame.description = name + ": " + AxisName(right) + " to the right, " + AxisName(up) + " up";
+  return frame;
 }
 
 double Dot(const Vec3& a, const Vec3& b) { return a[0] * b[0] + a[1] * b[1] + a[2] * b[2]; }
@@ -46,22 +87,32 @@ constexpr double kNiceSteps[] = {1.0, 1.5, 2.0, 3.0, 5.0, 7.5};
 }  // namespace
 
 std::optional<View> ParseView(std::string_view word) {
-  for (const ViewFrame& frame : kFrames) {
-    if (frame.word == word) return frame.view;
+  for (const ViewName& name : kViews) {
+    if (name.word == word) return name.view;
   }
   return std::nullopt;
 }
 
-std::string_view ViewWord(View view) { return Frame(view).word; }
+std::optional<int> ParseAxis(std::string_view word) {
+  if (word.size() != 1 || word[0] < 'x' || word[0] > 'z') return std::nullopt;
+  return word[0] - 'x';
+}
 
-std::string_view DescribeView(View view) { return Frame(view).description; }
+std::string_view ViewWord(View view) {
+  for (const ViewName& name : kViews) {
+    if (name.view == view) return name.word;
+  }
+  return kViews[0].word;
+}
 
-Point2 Project(View view, const Vec3& p) {
-  const ViewFrame& frame = Frame(view);
+std::string DescribeView(Viewpoint viewpoint) { return Frame(viewpoint).description; }
+
+Point2 Project(Viewpoint viewpoint, const Vec3& p) {
+  const ViewFrame frame = Frame(viewpoint);
   return {Dot(p, frame.right), Dot(p, frame.up)};
 }
 
-double TowardViewer(View view, const Vec3& d) { return Dot(d, Frame(view).toward); }
+double TowardViewer(Viewpoint viewpoint, const Vec3& d) { return Dot(d, Frame(viewpoint).toward); }
 
 double StructureSize(std::span<const Vec3> points) {
   double size = 0.0;

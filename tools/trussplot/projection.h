@@ -4,6 +4,7 @@
 #include <array>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace trussplot {
@@ -19,26 +20,39 @@ struct Point2 {
 
 // The direction the structure is seen from.
 enum class View {
-  kIso,  // isometric: x to the right and down, y to the right and up (away), z up
-  kXY,   // plan: x to the right, y up, seen from +z
-  kXZ,   // elevation: x to the right, z up, seen from -y
-  kYZ,   // side elevation: y to the right, z up, seen from +x
+  kIso,  // isometric, the up axis up
+  kXY,   // the plane of x and y, seen along z
+  kXZ,   // the plane of x and z, seen along y
+  kYZ,   // the plane of y and z, seen along x
+};
+
+// A view and the axis (0, 1, 2 for x, y, z) that points up in the world. A plane view along the
+// up axis is a plan: its first axis to the right and its second up the page. Any other plane view
+// is an elevation: the up axis up the page, the other axis to the right. The isometric view puts
+// the up axis up; with z up, x runs to the right and down, y to the right and up.
+struct Viewpoint {
+  Viewpoint(View v = View::kIso, int upAxis = 2) : view(v), up(upAxis) {}
+  View view;
+  int up;
 };
 
 // The view named by a command-line word (iso, xy, xz, yz); empty for any other word.
 std::optional<View> ParseView(std::string_view word);
 
+// The axis named by a command-line word (x, y, z) as 0, 1, 2; empty for any other word.
+std::optional<int> ParseAxis(std::string_view word);
+
 // The command-line word of a view.
 std::string_view ViewWord(View view);
 
-// A sentence telling how the axes lie in the picture.
-std::string_view DescribeView(View view);
+// A sentence telling how the axes lie in the picture, such as "elevation: x to the right, z up".
+std::string DescribeView(Viewpoint viewpoint);
 
 // The orthographic projection of a point (or a direction) onto the picture plane.
-Point2 Project(View view, const Vec3& p);
+Point2 Project(Viewpoint viewpoint, const Vec3& p);
 
 // The component of a direction towards the viewer; the projection loses it.
-double TowardViewer(View view, const Vec3& d);
+double TowardViewer(Viewpoint viewpoint, const Vec3& d);
 
 // The structure's size: the largest extent of the box around the points along x, y or z; 0 for
 // no points.

@@ -119,7 +119,8 @@ void GatherLoads(const PlotFile& file, Scene& scene) {
 
 }  // namespace
 
-Placement::Placement(View view, const std::vector<Point2>& points, double top) : view_(view), top_(top) {
+Placement::Placement(Viewpoint viewpoint, const std::vector<Point2>& points, double top)
+    : viewpoint_(viewpoint), top_(top) {
   double minX = 0.0, maxX = 0.0, minY = 0.0, maxY = 0.0;
   for (std::size_t i = 0; i < points.size(); ++i) {
     minX = i == 0 ? points[i].x : std::min(minX, points[i].x);
@@ -145,16 +146,33 @@ Placement::Placement(View view, const std::vector<Point2>& points, double top) :
 }
 
 Screen Placement::At(const Vec3& p) const {
-  const Point2 q = Project(view_, p);
+  const Point2 q = Project(viewpoint_, p);
   return {kPlotLeft + kPlotWidth / 2.0 + (q.x - centreX_) * unit_,
           top_ + plotHeight_ / 2.0 - (q.y - centreY_) * unit_};
+}
+
+std::pair<int, UpSource> LoadAxis(const PlotFile& file) {
+  Vec3 resultant{0.0, 0.0, 0.0};
+  for (const PlotNode& node : file.nodes) {
+    if (const auto load = AllOf(node.load)) {
+      for (std::size_t j = 0; j < 3; ++j) resultant[j] += (*load)[j];
+    }
+  }
+  const double length = Length(resultant);
+  if (!(length > 0.0) || !std::isfinite(length)) return {2, UpSource::kNoLoads};
+  for (std::size_t j = 0; j < 3; ++j) {
+    if (std::fabs(resultant[j]) > length / std::sqrt(2.0)) return {static_cast<int>(j), UpSource::kLoads};
+  }
+  return {2, UpSource::kNoAxis};
 }
 
 Scene Gather(const PlotFile& file, const PictureOptions& options) {
   Scene scene;
   const std::optional<View> plane = CommonPlane(file);
-  scene.view = options.view.value_or(plane.value_or(View::kIso));
-  scene.inModelPlane = plane == scene.view;
+  const auto [up, source] = options.up ? std::pair(*options.up, UpSource::kAsked) : LoadAxis(file);
+  scene.view = Viewpoint(options.view.value_or(plane.value_or(View::kIso)), up);
+  scene.upSource = source;
+  scene.inModelPlane = plane == scene.view.view;
   GatherNodes(file, scene);
   GatherMembers(file, scene);
   ApplyScale(options, scene);

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tools/trussplot/plot_file.h"
@@ -44,28 +45,42 @@ struct MemberShape {
 class Placement {
  public:
   // Fits the projected points into the drawing area whose top is at `top`.
-  Placement(View view, const std::vector<Point2>& points, double top);
+  Placement(Viewpoint viewpoint, const std::vector<Point2>& points, double top);
 
   // The picture position of a model point.
   Screen At(const Vec3& p) const;
 
   // A direction of the model in picture units per model unit (picture y points down).
   Screen Direction(const Vec3& d) const {
-    const Point2 q = Project(view_, d);
+    const Point2 q = Project(viewpoint_, d);
     return {q.x, -q.y};
   }
 
   double top() const { return top_; }                // top of the drawing area
+  // The corner of the axis cross, in the lower left of the drawing area.
+  Screen AxesOrigin() const { return {kPlotLeft + 24.0, top_ + plotHeight_ - 24.0}; }
   double plotHeight() const { return plotHeight_; }  // height of the drawing area
 
  private:
-  View view_;
+  Viewpoint viewpoint_;
   double top_;
   double unit_ = 1.0;  // picture units per model unit
   double plotHeight_ = kMinPlotHeight;
   double centreX_ = 0.0;
   double centreY_ = 0.0;
 };
+
+// Why an axis is drawn up.
+enum class UpSource {
+  kAsked,     // --up
+  kLoads,     // the resultant of the loads acts mostly along it
+  kNoLoads,   // z: there are no loads, or they cancel out
+  kNoAxis,    // z: the resultant of the loads acts along no one axis
+};
+
+// The axis along which the resultant of the loads mostly acts (its component there is more than
+// 1/sqrt(2) of its length), or why there is none.
+std::pair<int, UpSource> LoadAxis(const PlotFile& file);
 
 // Everything the picture shows, gathered from the file before anything is drawn.
 struct Scene {
@@ -81,7 +96,8 @@ struct Scene {
   bool anyStress = false;
   double largestLoad = 0.0;
   double largestReaction = 0.0;
-  View view = View::kIso;          // the view drawn: as asked, else the plane of a plane model
+  Viewpoint view;                  // the view drawn: as asked, else the plane of a plane model
+  UpSource upSource = UpSource::kNoLoads;  // why the up axis is the one drawn up
   bool inModelPlane = false;       // the view is the plane every node lies in
   Statics statics;                 // forces and reactions
 };

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <vector>
 
+#include "tools/trussplot/labels.h"
 #include "tools/trussplot/scene.h"
 
 namespace trussplot {
@@ -19,6 +20,7 @@ constexpr double kLongestArrow = 60.0;   // the arrow of the largest load, at mo
 constexpr double kLeastLongestArrow = 28.0;  // the arrow of the largest load, at least
 constexpr double kShortestArrow = 16.0;  // the least length of an arrow, its head included
 constexpr double kSupportSize = 12.0;    // depth of a support triangle
+constexpr double kHeadSize = 5.0;        // half the side of the square an arrowhead takes
 constexpr double kNoteHeight = 15.0;
 constexpr double kDeformedWidth = 2.6;       // stroke of a deformed member in a small model
 constexpr double kDenseDeformedWidth = 2.0;  // the same in a model of many members
@@ -32,7 +34,6 @@ constexpr std::string_view kUndeformedColour = "#b4b4b4";
 constexpr std::string_view kLoadColour = "#1b7837";
 constexpr std::string_view kSupportColour = "#555555";
 constexpr std::string_view kReactionColour = "#762a83";
-constexpr std::string_view kMemberNumberColour = "#2d4a6b";
 constexpr std::string_view kCompressionDash = "8 4";
 constexpr std::string_view kMissingStressDash = "2 3";
 
@@ -73,6 +74,13 @@ double DrawHeader(const PlotFile& file, const Scene& scene, const PictureOptions
   std::vector<std::string> sentences = {Capitalised(DescribeView(scene.view)) + "."};
   if (!options.view && scene.inModelPlane) {
     sentences.back() += " The model lies in this plane.";
+  }
+  const std::string up = std::string("Up is ") + kAxisNames[scene.view.up];
+  switch (scene.upSource) {
+    case UpSource::kAsked: sentences.back() += " " + up + " (as asked)."; break;
+    case UpSource::kLoads: sentences.back() += " " + up + ", the axis the loads act along."; break;
+    case UpSource::kNoLoads: sentences.back() += " " + up + ": the loads have no resultant."; break;
+    case UpSource::kNoAxis: sentences.back() += " " + up + ": the loads act along no one axis."; break;
   }
   if (scene.deformedShown) {
     sentences.push_back("Displacements magnified " + Number(scene.scale, 6) + " times" +
@@ -128,7 +136,7 @@ void DrawMembers(const Scene& scene, SvgBuilder& svg) {
     std::string_view dash = kMissingStressDash;
     if (m.member->hasStress && m.member->stress) {
       const double stress = *m.member->stress;
-      const bool zero = IsZeroForce(stress, scene.stressRange);
+      const bool zero = IsZeroForce(stress, scene.statics.largestStress);
       colour = StressColour(zero ? 0.0 : stress, scene.stressRange);
       dash = stress < 0.0 && !zero ? kCompressionDash : std::string_view();
       tooltip += "stress " + Value(stress) + (zero ? " (zero force)" : stress < 0.0 ? " (compression)" : " (tension)");
@@ -148,7 +156,8 @@ void DrawSupports(const PlotFile& file, const Scene& scene, const Placement& pla
     for (std::size_t j = 0; j < 3; ++j) {
       // A plane model drawn in its plane is held along the line of sight at every node; those
       // fixities carry nothing and are not supports.
-      if (file.nodes[i].IFIX[j] != 1 || (scene.inModelPlane && NormalAxis(scene.view) == static_cast<int>(j))) continue;
+      const bool alongNormal = scene.inModelPlane && NormalAxis(scene.view.view) == static_cast<int>(j);
+      if (file.nodes[i].IFIX[j] != 1 || alongNormal) continue;
       Vec3 axis{0.0, 0.0, 0.0};
       axis[j] = 1.0;
       const Screen d = placement.Direction(axis);
@@ -200,148 +209,123 @@ double LongestArrow(const Scene& scene) {
   return std::clamp(0.6 * lengths[lengths.size() / 2], kLeastLongestArrow, kLongestArrow);
 }
 
-void DrawLoads(const PlotFile& file, const Scene& scene, const Placement& placement, SvgBuilder& svg) {
-  const double longest = LongestArrow(scene);
+// A force of the model split as the view shows it: the part in the picture plane, drawn as an
+// arrow, and the part along the line of sight, drawn as a mark. The isometric view has no plane
+// of its own: a force is all arrow unless it points nearly at the viewer.
+struct ForceParts {
+  Vec3 inPlane{};
+  double towardViewer = 0.0;
+};
+
+ForceParts Split(Viewpoint view, const Vec3& force) {
+  ForceParts parts{force, 0.0};
+  if (const std::optional<int> normal = NormalAxis(view.view)) {
+    const std::size_t n = static_cast<std::size_t>(*normal);
+    Vec3 along{0.0, 0.0, 0.0};
+    along[n] = force[n];
+    parts.inPlane[n] = 0.0;
+    parts.towardViewer = TowardViewer(view, along);
+  } else if (const Point2 p = Project(view, force); std::hypot(p.x, p.y) < 0.2 * Length(force)) {
+    parts = {{0.0, 0.0, 0.0}, TowardViewer(view, force)};
+  }
+  return parts;
+}
+
+// How forces of one kind are drawn.
+struct ForceStyle {
+  std::string_view cls;       // "load" or "reaction"
+  std::string_view colour;
+  std::string_view marker;    // the arrowhead
+  double largest = 0.0;       // the force drawn longest
+  double markRadius = 6.0;
+};
+
+// The mark of a force along the line of sight: a dot in a circle when it points at the viewer, a
+// cross in a circle when it points away.
+void Mark(Screen at, double r, bool towardViewer, std::string_view colour, SvgBuilder& svg) {
+  svg.Raw("<circle cx=\"" + Coord(at.x) + "\" cy=\"" + Coord(at.y) + "\" r=\"" + Coord(r) +
+          "\" fill=\"none\" stroke=\"" + std::string(colour) + "\" stroke-width=\"1.5\"/>");
+  if (towardViewer) {
+    // Larger than a node's dot, drawn over it, so that the dot shows as a rim of the colour.
+    svg.Raw("<circle cx=\"" + Coord(at.x) + "\" cy=\"" + Coord(at.y) + "\" r=\"" + Coord(0.45 * r) + "\" fill=\"" +
+            std::string(colour) + "\"/>");
+    return;
+  }
+  const double c = r * 0.7;
+  svg.Line({at.x - c, at.y - c}, {at.x + c, at.y + c}, {}, colour, 1.5);
+  svg.Line({at.x - c, at.y + c}, {at.x + c, at.y - c}, {}, colour, 1.5);
+}
+
+// Draws a force on its node by its parts, each pushing on the node: the arrow's head at the node
+// (`gap` short of it), the mark on the node, a dot in a circle when it points at the viewer and a
+// cross when it points away. Each part's value goes to `values`.
+void DrawForce(const Scene& scene, const Placement& placement, Screen node, const Vec3& force, double gap,
+               const ForceStyle& style, const std::string& tooltip, std::vector<ForceValue>& values,
+               SvgBuilder& svg) {
+  const ForceParts parts = Split(scene.view, force);
+  const Screen d = placement.Direction(parts.inPlane);
+  const double projected = std::hypot(d.x, d.y);
+  if (Length(parts.inPlane) > 0.0 && projected > 0.0) {
+    const Screen u{d.x / projected, d.y / projected};
+    const double length = std::max(LongestArrow(scene) * Length(parts.inPlane) / style.largest, kShortestArrow);
+    const Screen tip{node.x - u.x * gap, node.y - u.y * gap};
+    const Screen tail{tip.x - u.x * length, tip.y - u.y * length};
+    OpenArrow(tail, tip, style.cls, style.colour, style.marker, svg);
+    svg.CloseStart();
+    svg.Tooltip(tooltip);
+    svg.End("line");
+    values.push_back({tail, {-u.x, -u.y}, Value(Length(parts.inPlane)),
+                      style.cls == "load" ? "load-value" : "reaction-value", style.colour, false,
+                      {tip.x - kHeadSize, tip.y - kHeadSize, tip.x + kHeadSize, tip.y + kHeadSize}});
+  }
+  if (parts.towardViewer == 0.0) return;
+  const double r = style.markRadius;
+  svg.Open("g");
+  svg.Attribute("class", style.cls);
+  svg.CloseStart();
+  svg.Tooltip(tooltip);
+  Mark(node, r, parts.towardViewer > 0.0, style.colour, svg);
+  svg.End("g");
+  values.push_back({{node.x + r * 0.7, node.y + r * 0.7}, {0.7071, 0.7071}, Value(std::fabs(parts.towardViewer)),
+                    style.cls == "load" ? "load-value" : "reaction-value", style.colour, true,
+                    {node.x - r, node.y - r, node.x + r, node.y + r}});
+}
+
+void DrawLoads(const PlotFile& file, const Scene& scene, const Placement& placement, std::vector<ForceValue>& values,
+               SvgBuilder& svg) {
+  const ForceStyle style{"load", kLoadColour, "arrow", scene.largestLoad, 6.0};
   svg.Raw("<g class=\"loads\">\n");
   for (std::size_t i = 0; i < file.nodes.size(); ++i) {
     const auto load = AllOf(file.nodes[i].load);
     if (!scene.nodes[i].placed || !load || Length(*load) == 0.0) continue;
-    const Screen tip = scene.nodes[i].screen;
-    const Screen d = placement.Direction(*load);
-    const double projected = std::hypot(d.x, d.y);
-    // Subtle: whether a load is seen end on depends on its direction only; a small load keeps its
-    // arrow, drawn at a least length so that it stays visible.
-    const bool endOn = projected < 0.2 * Length(*load);
-    const double length = std::max(longest * projected / scene.largestLoad, kShortestArrow);
-    const Screen arrow = endOn ? Screen{} : Screen{d.x / projected * length, d.y / projected * length};
     const std::string tooltip = "load at node " + std::to_string(file.nodes[i].K) + ": " + Value((*load)[0]) +
                                 ", " + Value((*load)[1]) + ", " + Value((*load)[2]);
-    if (!endOn) {
-      OpenArrow({tip.x - arrow.x, tip.y - arrow.y}, tip, "load", kLoadColour, "arrow", svg);
-    } else {
-      // A load along the line of sight: a circle with a dot when it points at the viewer, with a
-      // cross when it points away.
-      svg.Open("g");
-      svg.Attribute("class", "load");
-    }
-    svg.CloseStart();
-    svg.Tooltip(tooltip);
-    if (!endOn) {
-      svg.End("line");
-      continue;
-    }
-    const double r = 6.0;
-    svg.Raw("<circle cx=\"" + Coord(tip.x) + "\" cy=\"" + Coord(tip.y) + "\" r=\"" + Coord(r) +
-            "\" fill=\"none\" stroke=\"" + std::string(kLoadColour) + "\" stroke-width=\"1.5\"/>");
-    if (TowardViewer(scene.view, *load) > 0.0) {
-      svg.Raw("<circle cx=\"" + Coord(tip.x) + "\" cy=\"" + Coord(tip.y) + "\" r=\"1.8\" fill=\"" +
-              std::string(kLoadColour) + "\"/>");
-    } else {
-      const double c = r * 0.7;
-      svg.Line({tip.x - c, tip.y - c}, {tip.x + c, tip.y + c}, {}, kLoadColour, 1.5);
-      svg.Line({tip.x - c, tip.y + c}, {tip.x + c, tip.y - c}, {}, kLoadColour, 1.5);
-    }
-    svg.End("g");
+    DrawForce(scene, placement, scene.nodes[i].screen, *load, 0.0, style, tooltip, values, svg);
   }
   svg.Raw("</g>\n");
 }
 
-// One arrow per fixed direction that carries a force, on the support's side of the node beyond
-// the wedge, pointing the way the support pushes; its length in proportion to the largest
-// reaction.
-void DrawReactions(const Scene& scene, const Placement& placement, SvgBuilder& svg) {
+// The reaction of each fixed direction that carries a force, by the same rule as a load; an
+// arrow that comes from the support's side ends at the base of its wedge.
+void DrawReactions(const Scene& scene, const Placement& placement, std::vector<ForceValue>& values, SvgBuilder& svg) {
   if (scene.largestReaction == 0.0) return;
-  const double longest = LongestArrow(scene);
+  const ForceStyle style{"reaction", kReactionColour, "reaction-arrow", scene.largestReaction, 9.0};
   svg.Raw("<g class=\"reactions\">\n");
   for (const Reaction& r : scene.statics.reactions) {
     const NodeShape& node = scene.nodes[static_cast<std::size_t>(r.node) - 1];
     if (!node.placed || IsZeroReaction(r.value, scene.statics.largestForce)) continue;
-    Vec3 axis{0.0, 0.0, 0.0};
-    axis[static_cast<std::size_t>(r.axis)] = 1.0;
-    const Screen d = placement.Direction(axis);
-    const double projected = std::hypot(d.x, d.y);
-    if (projected < 0.2) continue;  // along the line of sight: its value is in the summary
-    const Screen u{d.x / projected, d.y / projected};
-    const double length = std::max(longest * std::fabs(r.value) / scene.largestReaction, kShortestArrow);
-    const Screen nearEnd{node.screen.x - u.x * (kSupportSize + 3.0), node.screen.y - u.y * (kSupportSize + 3.0)};
-    const Screen farEnd{nearEnd.x - u.x * length, nearEnd.y - u.y * length};
-    const bool pushes = r.value > 0.0;
-    OpenArrow(pushes ? farEnd : nearEnd, pushes ? nearEnd : farEnd, "reaction", kReactionColour, "reaction-arrow",
-              svg);
-    svg.CloseStart();
-    svg.Tooltip("reaction at node " + std::to_string(r.node) + ", " + kAxisNames[r.axis] + ": " + Value(r.value, 5));
-    svg.End("line");
-  }
-  svg.Raw("</g>\n");
-}
-
-// A box the labels take on the page.
-struct Box {
-  double left, top, right, bottom;
-  bool Overlaps(const Box& o) const { return left < o.right && o.left < right && top < o.bottom && o.top < bottom; }
-};
-
-// The box of a node number, written up and to the right of its node.
-Box NodeNumberBox(Screen p, int K) {
-  return {p.x + 4.0, p.y - 15.0, p.x + 6.0 + TextWidth(std::to_string(K), 11.0, false), p.y - 2.0};
-}
-
-// A member number in its box, on a nearly opaque white ground so that it reads over the lines.
-void MemberNumber(const Box& box, std::string_view number, std::string_view cls, SvgBuilder& svg) {
-  svg.Raw("<rect x=\"" + Coord(box.left) + "\" y=\"" + Coord(box.top) + "\" width=\"" + Coord(box.right - box.left) +
-          "\" height=\"" + Coord(box.bottom - box.top) + "\" fill=\"#ffffff\" fill-opacity=\"0.85\" stroke=\"" +
-          std::string(kMemberNumberColour) + "\" stroke-width=\"0.6\"/>");
-  svg.Label({(box.left + box.right) / 2.0, box.top + 9.7}, number, 9.0,
-            "text-anchor=\"middle\" fill=\"" + std::string(kMemberNumberColour) + "\"", cls);
-}
-
-// Member numbers in small boxes along the members, apart from the node numbers beside the nodes.
-// A number goes to the midpoint unless that box is taken by a label placed before; then to the
-// first free of a few places further along the member.
-void DrawMemberNumbers(const PlotFile& file, const Scene& scene, SvgBuilder& svg) {
-  constexpr double kAlong[] = {0.5, 0.38, 0.62, 0.28, 0.72};
-  std::vector<Box> taken;
-  for (std::size_t i = 0; i < file.nodes.size(); ++i) {
-    if (scene.nodes[i].placed) taken.push_back(NodeNumberBox(scene.nodes[i].screen, file.nodes[i].K));
-  }
-  svg.Raw("<g class=\"member-numbers\">\n");
-  for (const MemberShape& m : scene.members) {
-    const Screen a = scene.nodes[m.end1].screen;
-    const Screen b = scene.nodes[m.end2].screen;
-    const std::string number = std::to_string(m.member->K);
-    const double width = TextWidth(number, 9.0, false) + 4.0;
-    const auto boxAt = [&](double t) {
-      const Screen c{a.x + (b.x - a.x) * t, a.y + (b.y - a.y) * t};
-      return Box{c.x - width / 2.0, c.y - 6.5, c.x + width / 2.0, c.y + 5.5};
-    };
-    Box box = boxAt(kAlong[0]);
-    for (const double t : kAlong) {
-      const Box candidate = boxAt(t);
-      if (std::none_of(taken.begin(), taken.end(), [&](const Box& o) { return o.Overlaps(candidate); })) {
-        box = candidate;
-        break;
-      }
-    }
-    taken.push_back(box);
-    MemberNumber(box, number, "member-number", svg);
-  }
-  svg.Raw("</g>\n");
-}
-
-void DrawNodeNumbers(const PlotFile& file, const Scene& scene, SvgBuilder& svg) {
-  svg.Raw("<g class=\"node-numbers\" fill=\"#222222\" stroke=\"#ffffff\" stroke-width=\"3\" "
-          "paint-order=\"stroke\">\n");
-  for (std::size_t i = 0; i < file.nodes.size(); ++i) {
-    if (!scene.nodes[i].placed) continue;
-    const Screen p = scene.nodes[i].screen;
-    svg.Raw("<circle cx=\"" + Coord(p.x) + "\" cy=\"" + Coord(p.y) + "\" r=\"2\" stroke=\"none\"/>");
-    svg.Label({p.x + 5.0, p.y - 5.0}, std::to_string(file.nodes[i].K), 11.0, {}, "node-number");
+    Vec3 force{0.0, 0.0, 0.0};
+    force[static_cast<std::size_t>(r.axis)] = r.value;
+    const double gap = r.value > 0.0 ? kSupportSize + 3.0 : 3.0;
+    DrawForce(scene, placement, node.screen, force, gap, style,
+              "reaction at node " + std::to_string(r.node) + ", " + kAxisNames[r.axis] + ": " + Value(r.value, 5),
+              values, svg);
   }
   svg.Raw("</g>\n");
 }
 
 void DrawAxes(const Placement& placement, SvgBuilder& svg) {
-  const Screen origin{kPlotLeft + 24.0, placement.top() + placement.plotHeight() - 24.0};
+  const Screen origin = placement.AxesOrigin();
   svg.Raw("<g class=\"axes\" font-size=\"11\" fill=\"#444444\">\n");
   for (std::size_t j = 0; j < 3; ++j) {
     Vec3 axis{0.0, 0.0, 0.0};
@@ -356,7 +340,7 @@ void DrawAxes(const Placement& placement, SvgBuilder& svg) {
 }
 
 // The legend; returns its height.
-double DrawLegend(const Scene& scene, double top, SvgBuilder& svg) {
+double DrawLegend(const Scene& scene, double top, bool marks, SvgBuilder& svg) {
   double y = top + 10.0;
   const double x = kLegendLeft;
   svg.Raw("<g class=\"legend\" font-size=\"12\" fill=\"#222222\">\n");
@@ -376,10 +360,10 @@ double DrawLegend(const Scene& scene, double top, SvgBuilder& svg) {
     svg.Label({x, y + 4.0}, "displacements \xc3\x97 " + Number(scene.scale, 6), 12.0);
     y += 16.0;
     if (scene.largestDisplacementNode != 0) {
+      svg.Label({x, y + 4.0}, "largest total movement:", 12.0);
+      y += 16.0;
       svg.Label({x, y + 4.0},
-                "largest " + Value(scene.largestDisplacement) + " at node " +
-                    std::to_string(scene.largestDisplacementNode),
-                12.0);
+                Value(scene.largestDisplacement) + " at node " + std::to_string(scene.largestDisplacementNode), 12.0);
     } else {
       svg.Label({x, y + 4.0}, "no node moves", 12.0);
     }
@@ -415,6 +399,12 @@ double DrawLegend(const Scene& scene, double top, SvgBuilder& svg) {
     OpenArrow({x, y}, {x + 36.0, y}, {}, kReactionColour, "reaction-arrow", svg);
     svg.CloseEmpty();
     svg.Label({x + 44.0, y + 4.0}, "reaction (largest " + Value(scene.largestReaction) + ")", 12.0);
+    y += 22.0;
+  }
+  if (marks) {
+    Mark({x + 10.0, y}, 6.0, true, "#444444", svg);
+    Mark({x + 26.0, y}, 6.0, false, "#444444", svg);
+    svg.Label({x + 44.0, y + 4.0}, "force towards / away from you", 12.0);
     y += 22.0;
   }
   svg.Polygon({{x + 18.0, y}, {x + 18.0 - kSupportSize, y - 5.4}, {x + 18.0 - kSupportSize, y + 5.4}}, "legend-support",
@@ -473,16 +463,15 @@ std::string StressColour(double stress, double range) {
 
 std::string WriteSvg(const PlotFile& file, const PictureOptions& options) {
   Scene scene = Gather(file, options);
-  const View view = scene.view;
   std::vector<Point2> extent;
   for (const NodeShape& node : scene.nodes) {
     if (!node.placed) continue;
-    extent.push_back(Project(view, node.at));
-    if (scene.deformedShown && node.moved) extent.push_back(Project(view, node.deformed));
+    extent.push_back(Project(scene.view, node.at));
+    if (scene.deformedShown && node.moved) extent.push_back(Project(scene.view, node.deformed));
   }
   SvgBuilder body;
   const double top = DrawHeader(file, scene, options, body);
-  const Placement placement(view, extent, top);
+  const Placement placement(scene.view, extent, top);
   for (NodeShape& node : scene.nodes) {
     if (node.placed) node.screen = placement.At(node.at);
     if (node.moved) node.deformedScreen = placement.At(node.deformed);
@@ -491,15 +480,18 @@ std::string WriteSvg(const PlotFile& file, const PictureOptions& options) {
   body.Raw("<g class=\"structure\" stroke-linecap=\"round\">\n");
   DrawMembers(scene, body);
   DrawSupports(file, scene, placement, body);
-  DrawReactions(scene, placement, body);
-  DrawLoads(file, scene, placement, body);
-  DrawMemberNumbers(file, scene, body);
-  DrawNodeNumbers(file, scene, body);
+  std::vector<ForceValue> values;
+  DrawReactions(scene, placement, values, body);
+  DrawLoads(file, scene, placement, values, body);
+  // Labels beyond the arrows at the bottom of the drawing push the notes down.
+  const double drawingHeight =
+      std::max(placement.plotHeight(), DrawLabels(file, scene, placement, values, options.values, body) - top);
   body.Raw("</g>\n");
   DrawAxes(placement, body);
-  const double legendHeight = DrawLegend(scene, top, body);
-  const double notesHeight = DrawNotes(scene, top + placement.plotHeight(), body);
-  const double height = std::ceil(top + std::max(placement.plotHeight() + notesHeight, legendHeight) + 10.0);
+  const bool marks = std::any_of(values.begin(), values.end(), [](const ForceValue& v) { return v.mark; });
+  const double legendHeight = DrawLegend(scene, top, marks, body);
+  const double notesHeight = DrawNotes(scene, top + drawingHeight, body);
+  const double height = std::ceil(top + std::max(drawingHeight + notesHeight, legendHeight) + 10.0);
 
   SvgBuilder svg;
   svg.Raw("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n");

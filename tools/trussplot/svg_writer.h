@@ -15,6 +15,8 @@ namespace trussplot {
 struct PictureOptions {
   std::optional<View> view;      // the direction of view; empty: the plane of a plane model, else iso
   std::optional<double> scale;   // magnification of the displacements; empty: automatic
+  std::optional<int> up;         // the axis drawn up (0, 1, 2); empty: the one the loads act along
+  bool values = false;           // write the value of each load, reaction and member force
 };
 
 // The whole SVG document of a plot file. A file that ended early gives the undeformed model and

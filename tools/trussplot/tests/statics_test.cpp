@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tools/trussplot/summary.h"
+#include "tools/trussplot/svg_text.h"
 #include "tools/trussplot/tests/golden_plot_files.h"
 
 namespace trussplot {
@@ -24,13 +25,16 @@ TEST(RulesTest, EachCaseOfTheRulesFile) {
       EXPECT_DOUBLE_EQ(AutomaticScale(number(1), number(2)), number(3)) << where;
     } else if (rule == "zero force") {
       EXPECT_EQ(IsZeroForce(number(1), number(2)), row.fields[3] == "yes") << where;
+    } else if (rule == "width") {
+      EXPECT_NEAR(TextWidth(row.fields[1], number(2), row.fields[3] == "bold"), number(4), 1e-9) << where;
     } else {
-      const View view = ParseView(rule).value();
+      const Viewpoint view(ParseView(rule.substr(0, rule.find(' '))).value(),
+                           rule.size() > 3 ? ParseAxis(rule.substr(rule.size() - 1)).value() : 2);
       const Vec3 point{number(1), number(2), number(3)};
       EXPECT_NEAR(Project(view, point).x, number(4), 1e-12) << where;
       EXPECT_NEAR(Project(view, point).y, number(5), 1e-12) << where;
       EXPECT_NEAR(TowardViewer(view, point), number(6), 1e-12) << where;
-      EXPECT_EQ(ViewWord(view), rule);
+      EXPECT_EQ(ViewWord(view.view), rule.substr(0, rule.find(' ')));
     }
   }
   EXPECT_EQ(StructureSize(std::vector<Vec3>{{1, 1, -2}, {1.5, 0, 10}}), 12.0);

@@ -7,14 +7,19 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "tools/trussplot/command_line.h"
+#include "tools/trussplot/labels.h"
 #include "tools/trussplot/tests/golden_plot_files.h"
 
 namespace trussplot {
@@ -22,15 +27,19 @@ namespace {
 
 // What an XML parser saw of a document: whether it is well formed, the count of elements of each
 // class (also as "element.class"), the words of the text and title elements inside each class,
-// the ends of the lines of each class, and the longest text element. Class "" holds every text.
+// the ends of the lines of each class, the longest text element, the boxes of the labels (member
+// number boxes, node numbers and values) and of the nodes' dots. Class "" holds every text.
 struct Xml {
   bool wellFormed = false;
   std::map<std::string, int> count;
   std::map<std::string, std::string> text;
   std::map<std::string, std::vector<std::array<double, 4>>> lines;
+  std::vector<Box> labels, dots;
   std::vector<std::string> open;
   int inText = 0;
   std::size_t textLength = 0, longestText = 0;
+  std::optional<std::array<double, 3>> label;  // x, y and size of the label text open
+  std::string labelText;
 };
 
 bool IsText(const std::string& element) { return element == "text" || element == "title"; }
@@ -50,6 +59,14 @@ Xml ParseXml(const std::string& document) {
         if (element == "line" && !cls.empty()) {
           s.lines[cls].push_back({std::stod(a["x1"]), std::stod(a["y1"]), std::stod(a["x2"]), std::stod(a["y2"])});
         }
+        const auto n = [&](const char* key) { return std::stod(a[key]); };
+        if (element == "rect" && cls == "member-box")
+          s.labels.push_back({n("x"), n("y"), n("x") + n("width"), n("y") + n("height")});
+        if (element == "circle" && cls == "node")
+          s.dots.push_back({n("cx") - 2, n("cy") - 2, n("cx") + 2, n("cy") + 2});
+        if (element == "text" && (cls == "node-number" || cls.ends_with("value"))) {
+          s.label = {n("x"), n("y"), n("font-size")}, s.labelText.clear();
+        }
         s.open.push_back(cls);
         if (!IsText(element)) return;
         ++s.inText, s.textLength = 0;
@@ -59,11 +76,14 @@ Xml ParseXml(const std::string& document) {
         auto& s = *static_cast<Xml*>(data);
         s.open.pop_back();
         s.inText -= IsText(name);
+        if (s.label) s.labels.push_back(TextBox({(*s.label)[0], (*s.label)[1]}, s.labelText, (*s.label)[2]));
+        s.label.reset();
       });
   XML_SetCharacterDataHandler(parser, [](void* data, const XML_Char* text, int length) {
     auto& s = *static_cast<Xml*>(data);
     if (s.inText == 0) return;
     s.textLength += static_cast<std::size_t>(length);
+    s.labelText.append(text, static_cast<std::size_t>(length));
     s.longestText = std::max(s.longestText, s.textLength);
     for (const std::string& c : std::set<std::string>(s.open.begin(), s.open.end())) {
       s.text[c].append(text, static_cast<std::size_t>(length));
@@ -74,31 +94,76 @@ Xml ParseXml(const std::string& document) {
   return xml;
 }
 
-// Every example in every view, and in the default one: well formed, one element per member in each
-// shape, numbers for every node and member, no line of text too long for the page.
-TEST(WriteSvgTest, EachExampleIsWellFormedWithOneMemberElementPerMember) {
+// A box shrunk by the rounding of the coordinates written.
+Box Inner(const Box& b) { return {b.left + 0.02, b.top + 0.02, b.right - 0.02, b.bottom - 0.02}; }
+
+double Distance(double x, double y, const Box& b) {
+  return std::hypot(x - (b.left + b.right) / 2.0, y - (b.top + b.bottom) / 2.0);
+}
+
+// Every example in every view, and in the default one, with and without values: well formed, one
+// element per member in each shape, a number for every node (one label for the nodes on one
+// point) and every member not seen end on, a value for every member number, load and reaction
+// part; no label covers another or a node's dot; every arrow ends at a node; no line of text too
+// long for the page.
+TEST(WriteSvgTest, EachExampleIsWellFormedAndItsLabelsCoverNothing) {
   for (const char* name : golden::kExamples) {
     const PlotFile file = golden::Parsed(name);
     for (std::optional<View> view : {std::optional<View>(), {View::kIso}, {View::kXY}, {View::kXZ}, {View::kYZ}}) {
-      Xml svg = ParseXml(WriteSvg(file, {view, {}}));
-      const std::string where = std::string(name) + " " + (view ? ViewWord(*view) : "default").data();
-      ASSERT_TRUE(svg.wellFormed) << where;
-      EXPECT_EQ(svg.count["line.member undeformed"], *file.NELE) << where;
-      EXPECT_EQ(svg.count["line.member deformed"], *file.NELE) << where;
-      EXPECT_EQ(svg.count["text.member-number"], *file.NELE) << where;
-      EXPECT_EQ(svg.count["text.node-number"], *file.NNODE) << where;
-      EXPECT_EQ(svg.count["early-end"], 0) << where;
-      EXPECT_LE(svg.longestText, 110u) << where;
+      for (const bool values : {false, true}) {
+        Xml svg = ParseXml(WriteSvg(file, {view, {}, {}, values}));
+        const std::string where = std::string(name) + " " + (view ? ViewWord(*view) : "default").data() +
+                                  (values ? " values" : "");
+        ASSERT_TRUE(svg.wellFormed) << where;
+        EXPECT_EQ(svg.count["line.member undeformed"], *file.NELE) << where;
+        EXPECT_EQ(svg.count["line.member deformed"], *file.NELE) << where;
+        const auto& members = svg.lines["member undeformed"];
+        EXPECT_EQ(svg.count["text.member-number"], std::count_if(members.begin(), members.end(), [](const auto& l) {
+                    return std::hypot(l[2] - l[0], l[3] - l[1]) >= 1.0;
+                  })) << where;
+        const std::string& numbers = svg.text["node-number"];
+        EXPECT_EQ(svg.count["text.node-number"] + std::count(numbers.begin(), numbers.end(), ','), *file.NNODE)
+            << where;
+        EXPECT_EQ(svg.count["text.node-number"], svg.count["circle.node"]) << where;
+        EXPECT_EQ(svg.count["text.member-value"], values ? svg.count["text.member-number"] : 0) << where;
+        EXPECT_EQ(svg.count["text.load-value"], values ? svg.count["line.load"] + svg.count["g.load"] : 0) << where;
+        EXPECT_EQ(svg.count["text.reaction-value"], values ? svg.count["line.reaction"] + svg.count["g.reaction"] : 0)
+            << where;
+        for (std::size_t i = 0; i < svg.labels.size(); ++i) {
+          for (std::size_t j = i + 1; j < svg.labels.size(); ++j) {
+            EXPECT_FALSE(Inner(svg.labels[i]).Overlaps(svg.labels[j])) << where << " labels " << i << ", " << j;
+          }
+          for (const Box& dot : svg.dots) EXPECT_FALSE(Inner(svg.labels[i]).Overlaps(dot)) << where << " label " << i;
+        }
+        for (const char* kind : {"load", "reaction"}) {
+          for (const auto& l : svg.lines[kind]) {
+            const Box& dot = *std::min_element(svg.dots.begin(), svg.dots.end(), [&](const Box& p, const Box& q) {
+              return Distance(l[2], l[3], p) < Distance(l[2], l[3], q);
+            });
+            EXPECT_LE(Distance(l[2], l[3], dot), 15.5) << where << " " << kind << " head";
+            EXPECT_GT(Distance(l[0], l[1], dot), Distance(l[2], l[3], dot)) << where << " " << kind << " tail";
+          }
+        }
+        EXPECT_EQ(svg.count["early-end"], 0) << where;
+        EXPECT_LE(svg.longestText, 110u) << where;
+      }
     }
   }
 }
 
 // What is drawn of a file seen by default or as asked, and what is said of what is missing.
 TEST(WriteSvgTest, DrawsWhatTheFileHoldsAsSeenAndSaysWhatIsMissing) {
-  const char* counted[] = {"support", "line.reaction", "line.load", "g.load", "line.member undeformed",
+  const char* counted[] = {"support", "reaction", "line.load", "g.load", "line.member undeformed",
                            "line.member deformed"};
   for (const golden::Row& row : golden::Rows("picture.txt")) {
-    const std::string document = WriteSvg(ParsePlotFile(row.PlotText()), {ParseView(row.fields[4]), {}});
+    std::istringstream asked(row.fields[4]);
+    PictureOptions options;
+    for (std::string word; asked >> word;) {
+      if (word == "up") asked >> word, options.up = ParseAxis(word);
+      options.view = options.view ? options.view : ParseView(word);
+      options.values = options.values || word == "values";
+    }
+    const std::string document = WriteSvg(ParsePlotFile(row.PlotText()), options);
     Xml svg = ParseXml(document);
     ASSERT_TRUE(svg.wellFormed) << row.where;
     for (std::size_t k = 0; k < 6; ++k) EXPECT_EQ(svg.count[counted[k]], row.Number(5 + k)) << row.where << counted[k];
@@ -115,11 +180,12 @@ TEST(WriteSvgTest, DrawsWhatTheFileHoldsAsSeenAndSaysWhatIsMissing) {
 TEST(WriteSvgTest, DeformedShapeMovesTheNodesByTheMagnifiedDisplacements) {
   for (const auto& [scale, apexDrop] : {std::pair<std::optional<double>, double>{{}, 200 * 0.3472E-02},
                                         {0.5, 0.5 * 0.3472E-02}}) {
-    Xml svg = ParseXml(WriteSvg(golden::Parsed("two_bar"), {{}, scale}));
+    Xml svg = ParseXml(WriteSvg(golden::Parsed("two_bar"), {.scale = scale}));
     const auto& before = svg.lines["member undeformed"];
     const auto& after = svg.lines["member deformed"];
     ASSERT_EQ(after.size(), 2u);
     const double unit = (before[1][2] - before[0][0]) / 8.0;
+    EXPECT_NEAR(unit, 72.0, 0.01) << "8 wide fills the drawing area less the room for arrows: (720 - 2 x 72) / 8";
     EXPECT_NEAR(after[0][0], before[0][0], 0.01) << "node 1 is fixed";
     EXPECT_NEAR(after[0][2], before[0][2], 0.01) << "the apex does not move along x";
     EXPECT_NEAR(after[0][3] - before[0][3], apexDrop * unit, 0.02) << apexDrop;
