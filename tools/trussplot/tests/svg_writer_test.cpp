@@ -180,7 +180,7 @@ TEST(WriteSvgTest, DrawsWhatTheFileHoldsAsSeenAndSaysWhatIsMissing) {
 TEST(WriteSvgTest, DeformedShapeMovesTheNodesByTheMagnifiedDisplacements) {
   for (const auto& [scale, apexDrop] : {std::pair<std::optional<double>, double>{{}, 200 * 0.3472E-02},
                                         {0.5, 0.5 * 0.3472E-02}}) {
-    Xml svg = ParseXml(WriteSvg(golden::Parsed("two_bar"), {.scale = scale}));
+    Xml svg = ParseXml(WriteSvg(golden::Parsed("two_bar"), {{}, scale, {}, false}));
     const auto& before = svg.lines["member undeformed"];
     const auto& after = svg.lines["member deformed"];
     ASSERT_EQ(after.size(), 2u);
