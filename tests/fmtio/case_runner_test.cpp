@@ -143,15 +143,12 @@ void Typed(int type, std::string& bytes, Use use) {
     use(value);
     std::memcpy(bytes.data(), &value, sizeof value);
   };
-  switch (ClassOf(type)) {
-    case ItemClass::kCharacter: {
+  switch (type) {
+    case kCharacter: {
       std::span<char> text(bytes);
       return use(text);
     }
-    case ItemClass::kLogical: return as(bool{});
-    default: break;
-  }
-  switch (type) {
+    case kLogical1: case kLogical2: case kLogical4: return as(bool{});
     case kInteger1: return as(std::int8_t{});
     case kInteger2: return as(std::int16_t{});
     case kInteger4: return as(std::int32_t{});
