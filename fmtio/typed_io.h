@@ -10,9 +10,9 @@
 // not compile, with a message naming it.
 #pragma once
 
+#include <algorithm>
 #include <complex>
 #include <cstdint>
-#include <cstring>
 #include <span>
 #include <string>
 #include <string_view>
@@ -27,7 +27,8 @@ namespace fmtio {
 // A format text: NUL-terminated, or a string's characters; a null text is list-directed.
 struct FormatText {
   FormatText(const char* text) : text(text), length(-1) {}
-  FormatText(std::string_view text) : text(text.data()), length(static_cast<int>(text.size())) {}
+  FormatText(std::string_view text)
+      : text(text.data()), length(static_cast<int>(std::min<std::size_t>(text.size(), 0x7FFFFFFF))) {}
   FormatText(const std::string& text) : FormatText(std::string_view(text)) {}
   const char* text;
   int length;
@@ -103,7 +104,8 @@ inline constexpr bool kIsTextSpan<std::span<C, N>> = true;
 template <class T> inline constexpr bool kIsComplex = false;
 template <class T> inline constexpr bool kIsComplex<std::complex<T>> = true;
 template <class T>
-inline constexpr bool kIsCharArray = std::is_array_v<T> && std::is_same_v<std::remove_cv_t<std::remove_extent_t<T>>, char>;
+inline constexpr bool kIsCharArray =
+    std::is_array_v<T> && std::is_same_v<std::remove_cv_t<std::remove_extent_t<T>>, char>;
 
 // A length or count beyond an int: -1, which the statement refuses (6207) instead of cutting it.
 inline int Count(std::size_t n) { return n > 0x7FFFFFFF ? -1 : static_cast<int>(n); }
@@ -111,7 +113,7 @@ inline int Count(std::size_t n) { return n > 0x7FFFFFFF ? -1 : static_cast<int>(
 template <class T>
 void Put(const T& item) {
   if constexpr (kIsCharArray<T>) {
-    Put(std::string_view(item, strnlen(item, std::extent_v<T>)));
+    Put(std::string_view(item, static_cast<std::size_t>(std::find(item, item + std::extent_v<T>, '\0') - item)));
   } else if constexpr (kIsTextSpan<T>) {
     Put(std::string_view(item.data(), item.size()));
   } else if constexpr (kIsSpan<T>) {
