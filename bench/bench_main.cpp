@@ -96,13 +96,14 @@ void PrintSummary(const CollectingReporter& reporter) {
               "wall time for started processes)\n",
               kRepetitions, records);
   PrintTarget("WRITE engine / snprintf baseline", Ratio(reporter, kWriteEngine, kWriteBaseline), "", 1.0, "<=");
+  PrintTarget("WRITE typed call / item calls", Ratio(reporter, kWriteTypedCall, kWriteEngine), "", 1.05, "<=");
   PrintTarget("READ engine, traps armed / baseline", Ratio(reporter, kReadEngine, kReadBaseline), "", 1.5, "<=");
   PrintTarget("READ engine, traps masked / baseline", Ratio(reporter, kReadEngineUnarmed, kReadBaseline), "", 1.5,
               "<=");
   PrintTarget("truss process / empty C++ process", Ratio(reporter, kAnalysisProcess, kEmptyProcess), "", 2.5, "<=");
   std::printf("  The machine's noise, per record (ns) or per run (us), over the repetitions:\n");
   const double perRecord = 1e9 / records;
-  for (const char* name : {kWriteEngine, kWriteBaseline, kReadEngine, kReadEngineUnarmed, kReadBaseline}) {
+  for (const char* name : {kWriteEngine, kWriteTypedCall, kWriteBaseline, kReadEngine, kReadEngineUnarmed, kReadBaseline}) {
     PrintNoise(reporter, name, perRecord, "ns");
   }
   for (const char* name : {kAnalysisProcess, kEmptyProcess, kAnalysisInProcess, kAnalysisLargest}) PrintNoise(reporter, name, 1e6, "us");

@@ -11,6 +11,7 @@ namespace bench {
 
 // Names of the benchmarks that the summary compares.
 inline constexpr char kWriteEngine[] = "Write/Engine";
+inline constexpr char kWriteTypedCall[] = "Write/EngineTypedCall";
 inline constexpr char kWriteBaseline[] = "Write/Snprintf";
 inline constexpr char kReadEngine[] = "Read/EngineTrapsArmed";
 inline constexpr char kReadEngineUnarmed[] = "Read/EngineTrapsMasked";

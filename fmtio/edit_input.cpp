@@ -133,20 +133,19 @@ int GatherNumericField(const char* record, int available, int w, bool blankZero,
       }
       c = '0';
     }
-    if (integerField && c == '0' && !anySignificant) {  // leading zeros say nothing ...
+    // Leading zeros of an integer field are dropped, also before a sign ("0-5" reads -5); every
+    // other character goes to the conversion unchanged.
+    if (integerField && c == '0' && !anySignificant) {
       zeroDropped = true;
       continue;
     }
-    // ... but one stands for them where no other digit follows, so "-0" stays a number and "0-"
-    // stays an error.
-    if (zeroDropped && !IsDigit(c)) keep('0');
     zeroDropped = false;
     keep(c);
     anyKept = true;
     anySignificant = anySignificant || DigitValue(c) < 36;
     afterExponentLetter = c == 'E' || c == 'e';
   }
-  if (zeroDropped) keep('0');
+  if (zeroDropped) keep('0');  // a field of zeros alone, or a sign and zeros, is zero
   return 0;
 }
 

@@ -14,6 +14,7 @@ namespace fmtio::platform {
 namespace {
 
 MemoryStreams* memory = nullptr;
+std::string* memoryFile = nullptr;
 
 int OpenErrorNumber(int error) {
   switch (error) {
@@ -49,6 +50,8 @@ void PrepareProcess() {
 
 void UseMemoryStreams(MemoryStreams* streams) { memory = streams; }
 
+void UseMemoryFile(std::string* bytes) { memoryFile = bytes; }
+
 bool IsCharacterDevice(int handle) {
   if (memory && handle <= kStderr) return memory->interactive;
   struct stat info {};
@@ -71,6 +74,13 @@ long Read(int handle, char* bytes, std::size_t count) {
 }
 
 long ReadAt(int handle, char* bytes, std::size_t count, std::int64_t offset) {
+  if (handle == kMemoryFile) {
+    const std::size_t size = memoryFile ? memoryFile->size() : 0;
+    const std::size_t at = std::min(static_cast<std::size_t>(offset), size);
+    const std::size_t n = std::min(count, size - at);
+    if (n > 0) std::memcpy(bytes, memoryFile->data() + at, n);
+    return static_cast<long>(n);
+  }
   for (;;) {
     const ssize_t n = ::pread(handle, bytes, count, static_cast<off_t>(offset));
     if (n >= 0) return static_cast<long>(n);
@@ -79,6 +89,13 @@ long ReadAt(int handle, char* bytes, std::size_t count, std::int64_t offset) {
 }
 
 int Write(int handle, const char* bytes, std::size_t count, std::int64_t offset) {
+  if (handle == kMemoryFile) {
+    if (!memoryFile || offset < 0) return 6421;
+    const std::size_t at = static_cast<std::size_t>(offset);
+    if (memoryFile->size() < at + count) memoryFile->resize(at + count, ' ');
+    memoryFile->replace(at, count, bytes, count);
+    return 0;
+  }
   if (memory && handle <= kStderr && handle != kStdin) {
     (handle == kStdout ? memory->out : memory->err).append(bytes, count);
     return 0;

@@ -23,6 +23,12 @@ struct MemoryStreams {
   bool interactive = false;  // report the streams as character devices
 };
 
+// The handle of the memory file: a text in memory read and written like a file at offsets.
+inline constexpr int kMemoryFile = -2;
+
+// Points the memory file at `bytes` (null: none; its reads then find nothing).
+void UseMemoryFile(std::string* bytes);
+
 // Prepares the process for a run: a closed standard stream is opened on the null device, so that
 // no file of the run takes its number, and a closed reader or a file-size limit makes a write
 // fail with an error number instead of ending the process.

@@ -8,6 +8,7 @@
 #include "fmtio/edit_input.h"
 #include "fmtio/format_spec.h"
 #include "fmtio/io_unit.h"
+#include "fmtio/string_unit.h"
 #include "fmtio/read_error.h"
 #include "runtime/run_time_error.h"
 
@@ -508,7 +509,7 @@ void BeginRead(int unit, const char* format, int formatLength, int options) {
   statement.form = ValueForm::kPlain;
   statement.valueLength = 0;
   statement.valueOverflow = false;
-  if (unit != kDefaultUnit && (unit < -32767 || unit > 32767)) {
+  if (unit != kDefaultUnit && unit != kStringUnit && (unit < -32767 || unit > 32767)) {
     statement.error = 6314;
     statement.started = true;
     runtime::RunTimeError error;

@@ -5,8 +5,9 @@
 
 namespace fmtio {
 
-// Begins a READ on `unit` (or kDefaultUnit) with the format text (`formatLength` -1: up to the
-// NUL; a null format: list-directed input) and the option bits (kErrorBranch, kEndBranch).
+// Begins a READ on `unit` (or kDefaultUnit) with the format text of `formatLength` characters
+// (-1: a NUL-terminated text; a null format, with formatLength 0: list-directed input) and the
+// option bits (kErrorBranch, kEndBranch).
 void BeginRead(int unit, const char* format, int formatLength, int options = 0);
 
 // Reads the next item into `address`: an element of `itemType`, `length` bytes long for

@@ -9,8 +9,10 @@
 #include <string_view>
 
 #include "fmtio/io_unit.h"
+#include "fmtio/string_unit.h"
 #include "fmtio/units.h"
 #include "fmtio/write_statement.h"
+#include "runtime/run_start.h"
 #include "runtime/run_time_error.h"
 #include "runtime/termination.h"
 
@@ -475,6 +477,7 @@ void CloseAllUnits() {
 }
 
 IoUnit& SelectUnit(int number, bool forRead) {
+  if (number == kStringUnit) return StringUnit();
   if (Slot* slot = FindSlot(number)) {
     IoUnit& unit = *slot->unit;
     if (unit.console) return forRead ? consoleIn : *consoleOut;

@@ -19,8 +19,8 @@ struct OpenKeywords {
   int blockSize = 0;
 };
 
-// Prepares the console records, registers the end-of-run closing and the console with the
-// run-time support, and arms the floating-point traps: the start of every run.
+// The one start of a run: prepares the console records, registers the end-of-run closing and the
+// console with the run-time support, keeps the command line and arms the floating-point traps.
 void Start(int argc, char** argv);
 
 // OPEN: connects `unit`. Returns 0, or the error number when `options` has kErrorBranch (and

@@ -8,6 +8,7 @@
 #include "fmtio/edit_output.h"
 #include "fmtio/format_spec.h"
 #include "fmtio/io_unit.h"
+#include "fmtio/string_unit.h"
 #include "runtime/run_time_error.h"
 
 namespace fmtio {
@@ -426,7 +427,7 @@ void BeginWrite(int unit, const char* format, int formatLength, const char* adva
   statement.deferredError = 0;
   statement.advanceNo = false;
   statement.formatted = format != nullptr;
-  if (unit != kDefaultUnit && (unit < -32767 || unit > 32767)) {
+  if (unit != kDefaultUnit && unit != kStringUnit && (unit < -32767 || unit > 32767)) {
     statement.deferredError = 6314;
   } else if (advance) {
     if (SameWordIgnoringCase(advance, advanceLength, "NO")) statement.advanceNo = true;

@@ -7,9 +7,9 @@
 
 namespace fmtio {
 
-// Begins a WRITE on `unit` (or kDefaultUnit) with the format text (`formatLength` -1: up to the
-// NUL; a null format: list-directed output), the ADVANCE text (null: advancing) and the option
-// bits. A WRITE begun while another is being assembled puts the other aside until this one ends.
+// Begins a WRITE on `unit` (or kDefaultUnit) with the format text of `formatLength` characters
+// (-1: a NUL-terminated text; a null format, with formatLength 0: list-directed output), the
+// ADVANCE text (null: advancing) and the option bits. A WRITE begun while another is being assembled puts the other aside until this one ends.
 void BeginWrite(int unit, const char* format, int formatLength, const char* advance = nullptr,
                 int advanceLength = 0, int options = 0);
 

@@ -7,6 +7,7 @@
 
 #include "runtime/fp_traps.h"
 #include "runtime/run_time_error.h"
+#include "runtime/run_start.h"
 
 namespace runtime {
 namespace {

@@ -1,5 +1,6 @@
 // How a run ends: the orderly stop, the end-of-run closing and the exception that carries the
-// exit code up to main.
+// exit code up to main. A program calls Stop, catches RunEnded and returns Finish's exit code; the
+// hooks, the command line and the output calls are the engine's, set up by fmtio::Start.
 #pragma once
 
 #include <cstddef>
@@ -21,10 +22,6 @@ struct Hooks {
 
 // Installs the hooks of the layers above (replacing earlier ones) and clears the terminating state.
 void SetHooks(const Hooks& hooks);
-
-// Arms the floating-point traps, keeps the command line for the file layer and has the closing
-// run at process exit when the program ends without Finish.
-void Start(int argc, char** argv);
 
 // The command-line arguments given at Start (without the program name).
 int ArgumentCount();

@@ -9,28 +9,20 @@ int main(int argc, char** argv) {
     table.file = {"squares.txt"};
     table.status = {"REPLACE"};
     fmtio::Open(10, table);
-    for (int i = 1; i <= 3; ++i) {  // WRITE(10,'(1X,I3,F8.2)') I, I*I/4.
-      fmtio::BeginWrite(10, "(1X,I3,F8.2)", -1);
-      fmtio::WriteItem(i);
-      fmtio::WriteItem(static_cast<float>(i * i) / 4.0f);
-      fmtio::EndWrite();
+    for (int i = 1; i <= 3; ++i) {
+      fmtio::Write(10, "(1X,I3,F8.2)", i, static_cast<float>(i * i) / 4.0f);
     }
     fmtio::Close(10);
     table.status = {"OLD"};
     fmtio::Open(10, table);
     float sum = 0.0f;
-    for (int i = 1; i <= 3; ++i) {  // READ(10,*) N, X
+    for (int i = 1; i <= 3; ++i) {
       int n = 0;
       float x = 0.0f;
-      fmtio::BeginRead(10, nullptr, 0);
-      fmtio::ReadItem(fmtio::kInteger4, &n);
-      fmtio::ReadItem(fmtio::kReal4, &x);
-      fmtio::EndRead();
+      fmtio::Read(10, nullptr, n, x);  // a null format: list-directed
       sum += x;
     }
-    fmtio::BeginWrite(fmtio::kDefaultUnit, "(' SUM =',F8.2)", -1);  // WRITE(*,'(...)') SUM
-    fmtio::WriteItem(sum);
-    fmtio::EndWrite();
+    fmtio::Write(fmtio::kDefaultUnit, "(' SUM =',F8.2)", sum);
     runtime::Stop();
   } catch (const runtime::RunEnded& end) {
     exitCode = end.exitCode;

@@ -5,17 +5,20 @@
 
 #include <algorithm>
 #include <charconv>
+#include <complex>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "fmtio/format_spec.h"
 #include "fmtio/read_statement.h"
+#include "fmtio/typed_io.h"
 #include "fmtio/units.h"
 #include "fmtio/write_statement.h"
 #include "fuzz/fuzz_support.h"
@@ -131,6 +134,46 @@ void Write(const Item& item) {
   }
 }
 
+// Calls `use` with the item's storage as the C++ value the typed calls take for its type (every
+// logical as bool, text as std::span<char>), then stores the value back.
+template <class Use>
+void Typed(int type, std::string& bytes, Use use) {
+  const auto as = [&]<class T>(T value) {
+    std::memcpy(&value, bytes.data(), sizeof value);
+    use(value);
+    std::memcpy(bytes.data(), &value, sizeof value);
+  };
+  switch (type) {
+    case kCharacter: {
+      std::span<char> text(bytes);
+      return use(text);
+    }
+    case kLogical1: case kLogical2: case kLogical4: return as(bool{});
+    case kInteger1: return as(std::int8_t{});
+    case kInteger2: return as(std::int16_t{});
+    case kInteger4: return as(std::int32_t{});
+    case kReal4: return as(0.0f);
+    case kReal8: return as(0.0);
+    case kComplex8: return as(std::complex<float>{});
+    default: return as(std::complex<double>{});
+  }
+}
+
+// The records Format makes of a file's bytes: "\n" for each CR LF, the last line end left off.
+std::string Records(const std::string& bytes) {
+  std::string records;
+  for (std::size_t i = 0; i < bytes.size(); ++i) {
+    if (bytes.compare(i, 2, "\r\n") != 0) records += bytes[i];
+  }
+  if (bytes.ends_with("\r\n")) records.pop_back();
+  return records;
+}
+
+// The ways each WRITE and READ case runs: the item calls, the typed calls on the same unit, and
+// Format or Parse in memory. Each gives the same bytes, values and errors.
+enum Way { kItemCalls, kTypedCalls, kInMemory };
+constexpr const char* kWayNames[] = {"item calls: ", "typed calls: ", "in memory: "};
+
 // The items of a case, after its error number !N if it has one (returned; "0" without).
 std::string ParseItems(const std::string& field, std::vector<Item>& items) {
   const std::vector<std::string> words = Words(field);
@@ -160,47 +203,87 @@ class CaseTest : public EngineRunTest {
              std::to_string(std::stod(fields_.at(3))));
     } else if (verb == "write") {
       // WRITE(10, format, ERR=...) items, on a new file, with the program's floating-point traps.
-      ASSERT_EQ(OpenFile(10, "OUT.TXT", "REPLACE"), 0);
       // Items by address are read when the statement runs: they live until then.
       std::vector<Item> items;
       ParseItems(fields_.at(2), items);
-      runtime::ArmFloatingPointTraps();
-      BeginWrite(10, text, -1, nullptr, 0, kErrorBranch);
-      for (const Item& item : items) Write(item);
-      const int status = EndWrite();
-      runtime::DisarmFloatingPointTraps();
-      EXPECT_EQ(Close(10, {}, kErrorBranch), 0);
       const std::vector<std::string> words = Words(fields_.at(3));
       const std::string error = words.size() > 1 ? words[0].substr(1) : "0";
-      Expect("status", std::to_string(status), error);
-      Expect("file", FileBytes("OUT.TXT"), Quoted(words.back()) + (error == "0" ? "\r\n" : ""));
+      const std::string expected = Quoted(words.back()) + (error == "0" ? "\r\n" : "");
+      for (const Way way : {kItemCalls, kTypedCalls, kInMemory}) {
+        way_ = way;
+        std::string bytes;
+        if (way == kInMemory) {
+          detail::BeginFormat(text, kErrorBranch);
+        } else {
+          ASSERT_EQ(OpenFile(10, "OUT.TXT", "REPLACE"), 0);
+          BeginWrite(10, text, -1, nullptr, 0, kErrorBranch);
+        }
+        runtime::ArmFloatingPointTraps();
+        for (const Item& item : items) {
+          if (way == kItemCalls) {
+            Write(item);
+            continue;
+          }
+          std::string value = ClassOf(item.type) == ItemClass::kLogical ? std::string(1, item.bytes[0] != 0) : item.bytes;
+          Typed(item.type, value, [](auto& typed) { detail::Put(typed); });
+        }
+        const int status = way == kInMemory ? detail::EndFormat(bytes) : EndWrite();
+        runtime::DisarmFloatingPointTraps();
+        if (way != kInMemory) {
+          EXPECT_EQ(Close(10, {}, kErrorBranch), 0);
+          bytes = Records(FileBytes("OUT.TXT"));
+        }
+        Expect("status", std::to_string(status), error);
+        Expect("records", bytes, Records(expected));
+      }
     } else if (verb == "read") {
       // READ(10, format, ERR=..., END=...) items from a file holding the records; each item's
       // storage is followed by guard bytes that must stay as they were. An error !FNNNN is a READ
-      // without ERR= whose fatal report must end in the message of the fifth field.
+      // without ERR= whose fatal report must end in the message of the fifth field. LOGICAL*2 and
+      // *4 items have no C++ type of their own: their cases run by the item calls alone.
       const std::string& records = fields_.at(2);
       const bool ended = records.back() == '$';
+      const std::string lines = Quoted(records.substr(0, records.size() - ended)) + (ended ? "" : "\n");
       std::ofstream("IN.TXT", std::ios::binary) << Quoted(records.substr(0, records.size() - ended)) << (ended ? "" : "\r\n");
-      ASSERT_EQ(OpenFile(10, "IN.TXT", "OLD"), 0);
       std::vector<Item> items;
       const std::string error = ParseItems(fields_.at(3), items);
       const bool fatal = error[0] == 'F';
-      std::vector<std::string> storage;
-      for (const Item& item : items) storage.emplace_back(item.bytes.size() + 16, '~');
-      int status = 0;
-      Run([&] {
-        BeginRead(10, text, -1, fatal ? 0 : kErrorBranch | kEndBranch);
-        for (std::size_t i = 0; i < items.size(); ++i) {
-          ReadItem(items[i].type, storage[i].data(), items[i].type == kCharacter ? static_cast<int>(items[i].bytes.size()) : 0);
-        }
-        status = EndRead();
+      const bool typed = std::none_of(items.begin(), items.end(), [](const Item& item) {
+        return item.type == kLogical2 || item.type == kLogical4;
       });
-      if (fatal) {
-        Expect("report", streams_.err, "\r\nrun-time error " + error + ": READ(IN.TXT)\r\n- " + Quoted(fields_.at(4)) + "\r\n");
-      } else {
-        Expect("status", std::to_string(status), error);
+      for (const Way way : {kItemCalls, kTypedCalls, kInMemory}) {
+        if (way != kItemCalls && !typed) break;
+        way_ = way;
+        StartRun();
+        if (way != kInMemory) {
+          ASSERT_EQ(OpenFile(10, "IN.TXT", "OLD"), 0);
+        }
+        std::vector<std::string> storage;
+        for (const Item& item : items) storage.emplace_back(item.bytes.size() + 16, '~');
+        int status = 0;
+        Run([&] {
+          const int options = fatal ? 0 : kErrorBranch | kEndBranch;
+          if (way == kInMemory) detail::BeginParse(lines, text, options);
+          else BeginRead(10, text, -1, options);
+          for (std::size_t i = 0; i < items.size(); ++i) {
+            if (way == kItemCalls) {
+              ReadItem(items[i].type, storage[i].data(), items[i].type == kCharacter ? static_cast<int>(items[i].bytes.size()) : 0);
+              continue;
+            }
+            std::string value = storage[i].substr(0, items[i].bytes.size());
+            Typed(items[i].type, value, [](auto& item) { detail::TakeItem(item); });
+            storage[i].replace(0, value.size(), value);
+          }
+          status = EndRead();
+        });
+        if (fatal) {
+          const std::string unit = way == kInMemory ? "PARSE" : "IN.TXT";
+          Expect("report", streams_.err, "\r\nrun-time error " + error + ": READ(" + unit + ")\r\n- " + Quoted(fields_.at(4)) + "\r\n");
+        } else {
+          Expect("status", std::to_string(status), error);
+        }
+        for (std::size_t i = 0; i < items.size(); ++i) Expect("item storage", storage[i], items[i].bytes + std::string(16, '~'));
       }
-      for (std::size_t i = 0; i < items.size(); ++i) Expect("item storage", storage[i], items[i].bytes + std::string(16, '~'));
     } else if (verb == "open") {
       // OPEN(9, keywords, ERR=...) after making the file (or folder/) named after the error; a
       // refused one creates no X.TXT and leaves the unit unconnected.
@@ -240,12 +323,13 @@ class CaseTest : public EngineRunTest {
  private:
   void Expect(const char* what, const std::string& actual, const std::string& expected) {
     if (actual != expected) {
-      ADD_FAILURE_AT(file_.c_str(), line_) << what << "\n  expected " << Shown(expected) << "\n  actual   " << Shown(actual);
+      ADD_FAILURE_AT(file_.c_str(), line_) << kWayNames[way_] << what << "\n  expected " << Shown(expected) << "\n  actual   " << Shown(actual);
     }
   }
 
   std::string file_;
   int line_;
+  Way way_ = kItemCalls;
   std::vector<std::string> fields_;
 };
 

@@ -11,6 +11,7 @@
 
 #include "runtime/fp_traps.h"
 #include "runtime/run_time_error.h"
+#include "runtime/run_start.h"
 #include "runtime/termination.h"
 
 namespace runtime {
