@@ -10,6 +10,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/e2e/program_runner.h"
@@ -169,7 +170,24 @@ void ReadCaseFile(const fs::path& path) {
   std::map<std::string, std::string> values;
   std::string name;
   int caseLine = 0;
-  Case current;
+  bool ownArgs = false;
+  Case defaults, current;
+  Case* target = &defaults;  // where the directives go: the defaults until the first case
+  // A case takes each default check unless it makes its own with the same subject and operator;
+  // checks of what a file holds (~) or not (!~) add up instead.
+  auto finish = [&] {
+    if (name.empty()) return;
+    for (const Check& check : defaults.checks) {
+      if (check.op == "~" || check.op == "!~" ||
+          std::none_of(current.checks.begin(), current.checks.end(), [&](const Check& own) {
+            return own.subject == check.subject && own.op == check.op;
+          })) {
+        current.checks.push_back(check);
+      }
+    }
+    Register(suite, name, file, caseLine, current);
+    name.clear();
+  };
   for (std::size_t n = 0; n < lines.size(); ++n) {
     const int lineNumber = static_cast<int>(n) + 1;
     if (lines[n].empty() || lines[n][0] == '#') continue;
@@ -196,15 +214,28 @@ void ReadCaseFile(const fs::path& path) {
       const std::string& directive = words[0];
       if (directive == "let") {
         values[word(1)] = value(2);
+      } else if (directive == "defaults") {
+        finish();
+        defaults = Case{};
+        target = &defaults;
       } else if (directive == "case") {
-        if (!name.empty()) Register(suite, name, file, caseLine, current);
-        current = Case{};
+        finish();
+        current = Case{defaults.error, defaults.answers, defaults.args, defaults.inputs, {}};
+        ownArgs = false;
+        target = &current;
         name = word(1);
         caseLine = lineNumber;
       } else if (directive == "put") {
-        current.inputs.push_back({word(1), value(2)});
+        const InputFile put{word(1), value(2)};
+        const auto same = std::find_if(target->inputs.begin(), target->inputs.end(),
+                                       [&](const InputFile& in) { return in.name == put.name; });
+        if (same != target->inputs.end()) {
+          *same = put;
+        } else {
+          target->inputs.push_back(put);
+        }
       } else if (directive == "edit" || directive == "editall") {
-        std::string& data = current.inputs.at(0).contents;
+        std::string& data = target->inputs.at(0).contents;
         const std::string from = word(1), to = word(2);
         std::size_t at = data.find(from);
         if (at == std::string::npos) throw std::runtime_error("nothing to edit");
@@ -212,13 +243,14 @@ void ReadCaseFile(const fs::path& path) {
           data.replace(at, from.size(), to);
         }
       } else if (directive == "stdin") {
-        current.answers = value(1);
+        target->answers = value(1);
       } else if (directive == "arg") {
-        current.args.push_back(value(1));
+        if (target == &current && !std::exchange(ownArgs, true)) current.args.clear();
+        target->args.push_back(value(1));
       } else if (directive == "out" || directive == "err" || directive == "exit" || directive == "files") {
-        current.checks.push_back({lineNumber, directive, word(1), value(2)});
+        target->checks.push_back({lineNumber, directive, word(1), value(2)});
       } else if (directive == "file") {
-        current.checks.push_back({lineNumber, word(1), word(2), value(3)});
+        target->checks.push_back({lineNumber, word(1), word(2), value(3)});
       } else {
         throw std::runtime_error("unknown directive " + directive);
       }
@@ -228,7 +260,7 @@ void ReadCaseFile(const fs::path& path) {
       Register(suite, "BadLine", file, lineNumber, bad);
     }
   }
-  if (!name.empty()) Register(suite, name, file, caseLine, current);
+  finish();
 }
 
 const bool kRegistered = [] {
