@@ -173,14 +173,14 @@ void ReadCaseFile(const fs::path& path) {
   bool ownArgs = false;
   Case defaults, current;
   Case* target = &defaults;  // where the directives go: the defaults until the first case
-  // A case takes each default check unless it makes its own with the same subject and operator;
-  // checks of what a file holds (~) or not (!~) add up instead.
+  // A case takes the default checks, but its own whole-value check of a subject (=, ^, $ or #)
+  // replaces the default ones of that subject; checks of what a value holds (~, !~) add up.
+  auto whole = [](const Check& check) { return check.op != "~" && check.op != "!~"; };
   auto finish = [&] {
     if (name.empty()) return;
     for (const Check& check : defaults.checks) {
-      if (check.op == "~" || check.op == "!~" ||
-          std::none_of(current.checks.begin(), current.checks.end(), [&](const Check& own) {
-            return own.subject == check.subject && own.op == check.op;
+      if (!whole(check) || std::none_of(current.checks.begin(), current.checks.end(), [&](const Check& own) {
+            return own.subject == check.subject && whole(own);
           })) {
         current.checks.push_back(check);
       }
@@ -248,9 +248,9 @@ void ReadCaseFile(const fs::path& path) {
         if (target == &current && !std::exchange(ownArgs, true)) current.args.clear();
         target->args.push_back(value(1));
       } else if (directive == "out" || directive == "err" || directive == "exit" || directive == "files") {
-        target->checks.push_back({lineNumber, directive, word(1), value(2)});
+        target->checks.push_back({lineNumber, directive, words.at(1), value(2)});
       } else if (directive == "file") {
-        target->checks.push_back({lineNumber, word(1), word(2), value(3)});
+        target->checks.push_back({lineNumber, word(1), words.at(2), value(3)});
       } else {
         throw std::runtime_error("unknown directive " + directive);
       }
