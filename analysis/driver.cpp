@@ -147,7 +147,7 @@ int NoteUnstiffenedDirections(int (&equations)[kMaxNotedDirections]) {
       fmtio::WriteItem(&direction, 1);
     });
   }
-  runtime::Stop();
+  StopWithoutResults();
 }
 
 }  // namespace

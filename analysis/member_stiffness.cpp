@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "analysis/fixed_array.h"
+#include "analysis/read_model.h"
 #include "fmtio/write_statement.h"
-#include "runtime/termination.h"
 
 namespace analysis {
 namespace {
@@ -72,7 +72,7 @@ void MemberGeometry(float* T, int I, int J, const float* XC, const float* YC, co
   if (std::isless(L, 0.0f) || std::isnan(L)) {
     fmtio::BeginWrite(0, "('0','NEGATIVE LENGTH OF MEMBER')", -1);
     fmtio::EndWrite();
-    runtime::Stop();
+    StopWithoutResults();
   }
   // Subtle: a zero length is not caught here; 0/0 raises the invalid-operation trap.
   CX = d.DX / L;

@@ -18,12 +18,12 @@ void ReadReal(float& value) { fmtio::ReadItem(fmtio::kReal4, &value, 4); }
   fmtio::BeginWrite(IOUT, "('0','NODAL POINT ERROR N =',I5)", -1);
   fmtio::WriteItem(N);
   fmtio::EndWrite();
-  runtime::Stop();
+  StopWithoutResults();
 }
 
 [[noreturn]] void ModelError(int IOUT, const char* format, int value) {
   WriteNotice(IOUT, format, [value] { fmtio::WriteItem(value); });
-  runtime::Stop();
+  StopWithoutResults();
 }
 
 // Reads the rest of a refused record into scratch values, so that nothing of it is stored.
@@ -97,7 +97,7 @@ void ReadCounts(TrussModel& m, int IOUT, int IGRP) {
   fmtio::EndWrite();
   if (m.NNODE > kMaxNodes || m.NELE > kMaxElements) {
     WriteNotice(IOUT, "('0','MODEL TOO LARGE: AT MOST 50 NODES AND 50 ELEMENTS')", [] {});
-    runtime::Stop();
+    StopWithoutResults();
   }
 }
 
@@ -211,6 +211,8 @@ void ComputeBandWidth(TrussModel& m, int IOUT) {
 }
 
 }  // namespace
+
+void StopWithoutResults() { runtime::Stop(nullptr, 2); }
 
 void ReadModel(TrussModel& model, int IOUT, int IGRP) {
   ReadTitle(IOUT, IGRP);

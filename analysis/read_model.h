@@ -10,9 +10,12 @@
 namespace analysis {
 
 // Reads the model from unit 9, echoes it to the report unit IOUT and the plot file unit IGRP and
-// sets MUD. Stops the run (normal stop) on a numbering error, a member end outside the nodes or a
+// sets MUD. Stops the run without results on a numbering error, a member end outside the nodes or a
 // model beyond the capacities.
 void ReadModel(TrussModel& model, int IOUT, int IGRP);
+
+// Ends a run that wrote no results (a refused model or solution): the stop message, exit status 2.
+[[noreturn]] void StopWithoutResults();
 
 // Writes a message of the program's own (a refused model or solution) to the report and, when
 // the report is a file, to the console too; `items` queues the statement's items.

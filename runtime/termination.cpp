@@ -59,7 +59,7 @@ void WriteErr(const char* bytes, std::size_t count) {
   else WriteFd(2, bytes, count);
 }
 
-void Stop(const char* text) {
+void Stop(const char* text, int exitCode) {
   if (hooks.endConsoleLine) hooks.endConsoleLine();
   if (text) {
     WriteOut(text, std::strlen(text));
@@ -68,7 +68,7 @@ void Stop(const char* text) {
     static constexpr char kStop[] = "Stop - Program terminated.\r\n";
     WriteOut(kStop, sizeof kStop - 1);
   }
-  throw RunEnded{0};
+  throw RunEnded{exitCode};
 }
 
 bool Terminating() { return terminating; }

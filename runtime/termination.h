@@ -31,8 +31,8 @@ int ArgumentCount();
 const char* Argument(int index);
 
 // Orderly end: ends a pending console line, writes "Stop - Program terminated." (or `text`) and
-// ends the run with exit code 0.
-[[noreturn]] void Stop(const char* text = nullptr);
+// ends the run with `exitCode` (0: the results were written).
+[[noreturn]] void Stop(const char* text = nullptr, int exitCode = 0);
 
 // Runs the end-of-run closing once (later calls do nothing) and returns the exit code to use:
 // `exitCode`, or 1 when an error was reported during the closing.

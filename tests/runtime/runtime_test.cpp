@@ -93,7 +93,7 @@ class TerminationTest : public ::testing::Test {
 
 TEST_F(TerminationTest, StopAndFatalEndTheRunAndLeaveTheClosingToTheCatcher) {
   EXPECT_EQ(ExitCodeOf([] { Stop(); }), 0);
-  EXPECT_EQ(ExitCodeOf([] { Stop("END OF ANALYSIS"); }), 0);
+  EXPECT_EQ(ExitCodeOf([] { Stop("END OF ANALYSIS", 2); }), 2);
   EXPECT_EQ(out, "<line end>Stop - Program terminated.\r\n<line end>END OF ANALYSIS\r\n");
   EXPECT_EQ(ExitCodeOf([] { Fatal(Error(6416, StatementKind::kOpen)); }), 1);
   EXPECT_EQ(err, "\r\nrun-time error F6416: OPEN(DATA.TXT)\r\n- file not found\r\n");
