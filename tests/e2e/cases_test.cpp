@@ -10,7 +10,6 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "tests/e2e/program_runner.h"
@@ -170,7 +169,6 @@ void ReadCaseFile(const fs::path& path) {
   std::map<std::string, std::string> values;
   std::string name;
   int caseLine = 0;
-  bool ownArgs = false;
   Case defaults, current;
   Case* target = &defaults;  // where the directives go: the defaults until the first case
   // A case takes the default checks, but its own whole-value check of a subject (=, ^, $ or #)
@@ -220,20 +218,16 @@ void ReadCaseFile(const fs::path& path) {
         target = &defaults;
       } else if (directive == "case") {
         finish();
-        current = Case{defaults.error, defaults.answers, defaults.args, defaults.inputs, {}};
-        ownArgs = false;
+        current = defaults;
+        current.checks.clear();
         target = &current;
         name = word(1);
         caseLine = lineNumber;
       } else if (directive == "put") {
-        const InputFile put{word(1), value(2)};
-        const auto same = std::find_if(target->inputs.begin(), target->inputs.end(),
-                                       [&](const InputFile& in) { return in.name == put.name; });
-        if (same != target->inputs.end()) {
-          *same = put;
-        } else {
-          target->inputs.push_back(put);
-        }
+        std::vector<InputFile>& inputs = target->inputs;
+        auto same = std::find_if(inputs.begin(), inputs.end(), [&](const InputFile& in) { return in.name == word(1); });
+        if (same == inputs.end()) same = inputs.insert(same, {word(1), ""});
+        same->contents = value(2);
       } else if (directive == "edit" || directive == "editall") {
         std::string& data = target->inputs.at(0).contents;
         const std::string from = word(1), to = word(2);
@@ -245,7 +239,6 @@ void ReadCaseFile(const fs::path& path) {
       } else if (directive == "stdin") {
         target->answers = value(1);
       } else if (directive == "arg") {
-        if (target == &current && !std::exchange(ownArgs, true)) current.args.clear();
         target->args.push_back(value(1));
       } else if (directive == "out" || directive == "err" || directive == "exit" || directive == "files") {
         target->checks.push_back({lineNumber, directive, words.at(1), value(2)});
