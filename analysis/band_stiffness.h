@@ -1,11 +1,14 @@
 // The global stiffness in banded storage: positions, assembly of element blocks and supports.
 #pragma once
 
+#include "analysis/truss_model.h"
+
 namespace analysis {
 
-// Entries of the band array: room for the widest band a 50-node model can need (150 equations,
-// the whole upper triangle), so no model within the node capacity is refused for its numbering.
-inline constexpr int kBandCapacity = 150 * 151 / 2;
+// Entries of the band array: room for the widest band a model of the node capacity can need (297
+// equations, the whole upper triangle: 44,253 reals), so no such model is refused for its numbering.
+inline constexpr int kBandCapacity = 3 * kMaxNodes * (3 * kMaxNodes + 1) / 2;
+static_assert(kBandCapacity == 44253);
 
 // IR (out) = position, counted from 1, of entry (I, J) of the full matrix in the band array with
 // NEQ equations and MUD upper co-diagonals; 0 when J lies right of the band.

@@ -96,7 +96,7 @@ void ReadCounts(TrussModel& m, int IOUT, int IGRP) {
   fmtio::WriteItem(m.NNODE);
   fmtio::EndWrite();
   if (m.NNODE > kMaxNodes || m.NELE > kMaxElements) {
-    WriteNotice(IOUT, "('0','MODEL TOO LARGE: AT MOST 50 NODES AND 50 ELEMENTS')", [] {});
+    WriteNotice(IOUT, "('0','MODEL TOO LARGE: AT MOST 99 NODES AND 99 ELEMENTS')", [] {});
     StopWithoutResults();
   }
 }

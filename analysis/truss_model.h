@@ -5,8 +5,8 @@
 
 namespace analysis {
 
-inline constexpr int kMaxNodes = 50;
-inline constexpr int kMaxElements = 50;
+inline constexpr int kMaxNodes = 99;
+inline constexpr int kMaxElements = 99;
 
 // The model as read from the data file; all storage is fixed and zero at the start of a run.
 struct TrussModel {

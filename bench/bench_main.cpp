@@ -105,7 +105,7 @@ void PrintSummary(const CollectingReporter& reporter) {
   for (const char* name : {kWriteEngine, kWriteBaseline, kReadEngine, kReadEngineUnarmed, kReadBaseline}) {
     PrintNoise(reporter, name, perRecord, "ns");
   }
-  for (const char* name : {kAnalysisProcess, kEmptyProcess, kAnalysisInProcess}) PrintNoise(reporter, name, 1e6, "us");
+  for (const char* name : {kAnalysisProcess, kEmptyProcess, kAnalysisInProcess, kAnalysisLargest}) PrintNoise(reporter, name, 1e6, "us");
 
   std::vector<std::pair<double, std::string>> formats;  // ns per compilation, label
   const std::string prefix = kCompileFormatPrefix;

@@ -16,6 +16,7 @@ inline constexpr char kReadEngine[] = "Read/EngineTrapsArmed";
 inline constexpr char kReadEngineUnarmed[] = "Read/EngineTrapsMasked";
 inline constexpr char kReadBaseline[] = "Read/Strtof";
 inline constexpr char kAnalysisInProcess[] = "Analysis/InProcess";
+inline constexpr char kAnalysisLargest[] = "Analysis/InProcess99Nodes";
 inline constexpr char kAnalysisProcess[] = "Analysis/Process";
 inline constexpr char kEmptyProcess[] = "Analysis/EmptyProcess";
 inline constexpr char kCompileFormatPrefix[] = "CompileFormat/";
@@ -39,8 +40,8 @@ void RegisterFormatBenchmarks();
 // The format text benchmarked as kCompileFormatPrefix + `label`; null when there is none.
 const std::string* FormatTextOf(const std::string& label);
 
-// The whole analysis of the 50-node model with the widest band, in-process and as a process, and
-// an empty C++ program started the same way.
+// The whole analysis of the 50-node model with the widest band, in-process and as a process, an
+// empty C++ program started the same way, and the 99-node model in-process.
 void RegisterAnalysisBenchmarks();
 
 // A deterministic source of varied values (SplitMix64), the same in every run.

@@ -28,16 +28,37 @@ constexpr std::size_t kMaxFileRecord = std::size_t{4} << 20;
   throw error;
 }
 
+// After a failed write of the file bytes [start, end): cuts a sequential file back to the end of
+// the last record that reached it whole, so that it never ends inside a record. The file's size
+// tells how much of the write reached it when the file held nothing beyond `start`; otherwise only
+// the bytes before `start` count. A device or a pipe has no size and is left as it is.
+void CutToWholeRecords(IoUnit& unit, std::int64_t start, std::int64_t end) {
+  if (unit.kind != UnitKind::kSequential) return;
+  const std::int64_t size = platform::FileSize(unit.handle);
+  const std::int64_t reached = unit.knownSize <= start ? std::clamp(size, start, end) : start;
+  std::int64_t cut = unit.wholeEnd;
+  for (const std::int64_t recordEnd : unit.windowEnds) {
+    if (recordEnd <= reached) cut = recordEnd;
+  }
+  unit.windowEnds.clear();
+  if (cut < size) platform::Truncate(unit.handle, cut);
+}
+
 }  // namespace
 
 void FlushWindow(IoUnit& unit) {
   if (unit.dirtyEnd <= unit.dirtyBegin) return;
+  const std::int64_t start = unit.filePosition + unit.dirtyBegin, end = unit.filePosition + unit.dirtyEnd;
   const int error = platform::Write(unit.handle, unit.buffer.get() + unit.dirtyBegin,
-                                    static_cast<std::size_t>(unit.dirtyEnd - unit.dirtyBegin),
-                                    unit.filePosition + unit.dirtyBegin);
-  if (error != 0) RaiseWrite(unit, error);
-  unit.knownSize = std::max(unit.knownSize, unit.filePosition + unit.dirtyEnd);
+                                    static_cast<std::size_t>(end - start), start);
+  if (error != 0) {
+    CutToWholeRecords(unit, start, end);
+    RaiseWrite(unit, error);
+  }
+  unit.knownSize = std::max(unit.knownSize, end);
   unit.dirtyBegin = unit.dirtyEnd = 0;
+  if (!unit.windowEnds.empty()) unit.wholeEnd = unit.windowEnds.back();
+  unit.windowEnds.clear();
 }
 
 namespace {
@@ -221,6 +242,7 @@ void PrepareOutput(IoUnit& unit) {
   unit.fill = 0;
   unit.readPosition = 0;
   unit.recordStart = next;
+  unit.wholeEnd = next;  // the records read before stay whole whatever happens to the writes
   unit.recordLength = 0;
 }
 
@@ -348,6 +370,7 @@ void EndOutputRecord(IoUnit& unit, bool lineEnd) {
       WriteAt(unit, unit.recordStart + unit.recordLength, "\r\n", 2);
       unit.recordStart += unit.recordLength + 2;
       unit.writtenEnd = unit.recordStart;
+      unit.windowEnds.push_back(unit.recordStart);
       unit.recordLength = 0;
       unit.recordOpen = false;
   }

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "fmtio/platform.h"
 #include "fmtio/units.h"
@@ -48,6 +49,8 @@ struct IoUnit {
   int dirtyEnd = 0;
   std::int64_t knownSize = 0;            // bytes the file holds, as far as this unit knows
   std::int64_t writtenEnd = -1;          // end of the last byte written (sequential), or -1
+  std::int64_t wholeEnd = 0;             // sequential: end of the last record written out whole
+  std::vector<std::int64_t> windowEnds;  // sequential: ends of the records ended since the last write-out
 
   // Input: the next byte to take from the buffer, and the current record.
   int readPosition = 0;

@@ -168,7 +168,15 @@ std::string AskFileName(int number) {
     consoleOut->outputPending = true;
     consoleOut->prompt = true;
     PrepareInput(consoleIn);
-    ReadLine(consoleIn, kMaxNameLength, 0);
+    try {
+      ReadLine(consoleIn, kMaxNameLength, 0);
+    } catch (runtime::RunTimeError& error) {
+      if (error.number == 6501) {
+        error.message = "end of file: standard input ended before a name for unit " + std::to_string(number) +
+                        " was given";
+      }
+      throw;
+    }
     std::string reply;
     for (char c : consoleIn.line) {
       if (c != '\r') reply += c;
@@ -352,6 +360,7 @@ void OpenUnit(int number, const OpenKeywords& keywords) {
     if (access == 2 || position == 2) {
       unit->recordStart = unit->knownSize;
       unit->filePosition = unit->knownSize;
+      unit->wholeEnd = unit->knownSize;
       unit->writing = true;
     }
   }

@@ -37,7 +37,7 @@ constexpr MessageEntry kMessages[] = {
     {6412, "invalid file name or argument"},
     {6413, "file already connected to another unit"},
     {6414, "access denied"},
-    {6415, "file already exists"},
+    {6415, "file already exists; the program never overwrites a file: remove or rename it"},
     {6416, "file not found"},
     {6417, "too many open files"},
     {6418, "too many units connected"},

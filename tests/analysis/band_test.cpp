@@ -45,7 +45,7 @@ TEST(BandLocationTest, EveryBandShapeAndThePlacesLeftOfTheDiagonal) {
   }
   // Left of the diagonal: places before p(i, i), also in a shortened row; the widest band.
   const int cases[][5] = {{5, 3, 9, 5, 23}, {7, 5, 9, 5, 32}, {3, 1, 9, 8, 16},
-                          {150, 150, 150, 149, kBandCapacity}, {150, 150, 150, 20, 150 * 21 - 20 * 21 / 2}};
+                          {297, 297, 297, 296, kBandCapacity}, {150, 150, 150, 20, 150 * 21 - 20 * 21 / 2}};
   for (const auto& c : cases) EXPECT_EQ(Location(c[0], c[1], c[2], c[3]), c[4]) << c[0] << "," << c[1];
 }
 

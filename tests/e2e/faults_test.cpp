@@ -51,13 +51,15 @@ class FaultsTest : public ::testing::Test {
   }
 
   // Runs the tower in folder/`runIn` with the report at folder/`report`, where a write fails after
-  // `fitted` bytes of the report (or else of the plot file): that file holds exactly the bytes that
-  // fitted, the other one whole records, and the run ends with the write failure. With `limit` the
+  // `fitted` bytes of the report (or else of the plot file): that file is cut back to the last
+  // record that fitted whole, the other one holds whole records, and the run ends with the write
+  // failure. With `limit` the
   // program runs under that file size limit and the limit signal's default action; the test
   // itself writes no file while they hold.
   void ExpectCutShort(const std::string& runIn, const std::string& report, bool reportCut, std::size_t fitted,
                       const std::string& code, const std::string& message, rlim_t limit = RLIM_INFINITY) {
     const fs::path reportPath = folder_ / report, plotPath = folder_ / runIn / "TRUSS.GRP";
+    fs::create_directories(folder_ / runIn);
     WriteFile(folder_ / runIn / "tower.dat", tower_);
     rlimit old{};
     ::getrlimit(RLIMIT_FSIZE, &old);
@@ -69,7 +71,8 @@ class FaultsTest : public ::testing::Test {
     ::signal(SIGXFSZ, oldAction);
     EXPECT_EQ(run.exitCode, 1);
     EXPECT_EQ(run.err, FatalReport(code, "WRITE(" + (reportCut ? reportPath.string() : "TRUSS.GRP") + ")", message));
-    EXPECT_EQ(ReadFile(reportCut ? reportPath : plotPath), (reportCut ? towerReport_ : towerPlot_).substr(0, fitted));
+    const std::string& cut = reportCut ? towerReport_ : towerPlot_;
+    EXPECT_EQ(ReadFile(reportCut ? reportPath : plotPath), cut.substr(0, cut.rfind("\r\n", fitted - 2) + 2));
     const std::string other = ReadFile(reportCut ? plotPath : reportPath);
     EXPECT_TRUE(other.ends_with("\r\n")) << "whole records only, and some";
     EXPECT_EQ(other, (reportCut ? towerPlot_ : towerReport_).substr(0, other.size()));
@@ -94,9 +97,11 @@ TEST_F(FaultsTest, FullDiskKeepsWhatFittedOfEitherFile) {
 
 // A file size limit is not a full disk: the engine reports it as a write failure of its own
 // number, and the limit's signal does not end the run. The write that crosses the limit stores
-// what fits, to the byte: 3000 is not a whole number of 1024-byte blocks.
+// part of a 1024-byte block (3000 is not a whole number of them), and the records of that part
+// that fitted whole stay. At 9000 the failing write is the closing's, after the stop message.
 TEST_F(FaultsTest, FileSizeLimitWhileWritingTheReportKeepsWhatFitted) {
   ExpectCutShort("", "rep.txt", true, 3000, "F6423", "write failure", 3000);
+  ExpectCutShort("late", "late/rep.txt", true, 9000, "F6423", "write failure", 9000);
 }
 
 // Root is never denied access, so these runs are made as the user nobody in a folder it may

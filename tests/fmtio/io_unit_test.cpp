@@ -195,6 +195,18 @@ TEST_F(IoUnitTest, EveryEndWritesTheUnitsOut) {
          ::close(ends[1]);
          ::signal(SIGPIPE, SIG_DFL);
        }, [] { WriteText(6, "(' GONE')", 0); }, true, 1, Report("F6423: WRITE(CON)", 6423)},
+      // A file size limit: the record written after the one read is cut off, the one read stays.
+      {[] {
+         const rlimit limit{64, 64};  // room for the error report, which goes to a file too
+         ::setrlimit(RLIMIT_FSIZE, &limit);
+       }, [] {
+         char text[9];
+         OpenFile(11, "DATA.DAT", "OLD");
+         BeginRead(11, "(A9)", -1);
+         ReadItem(kCharacter, text, 9);
+         EndRead();
+         WriteText(11, "(' A RECORD BEYOND THE SIZE LIMIT OF THE FILE, WHICH IS SIXTY-FOUR BYTES')");
+       }, true, 1, Report("F6423: WRITE(DATA.DAT)", 6423)},
       // A trap: the process ends from the trap itself.
       {[] {}, [] {
          runtime::ArmFloatingPointTraps();
