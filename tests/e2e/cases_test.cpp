@@ -170,7 +170,23 @@ void ReadCaseFile(const fs::path& path) {
   std::map<std::string, std::string> values;
   std::string name;
   int caseLine = 0;
-  Case current;
+  Case defaults, current;
+  Case* target = &defaults;  // where the directives go: the defaults until the first case
+  // A case takes the default checks, but its own whole-value check of a subject (=, ^, $ or #)
+  // replaces the default ones of that subject; checks of what a value holds (~, !~) add up.
+  auto whole = [](const Check& check) { return check.op != "~" && check.op != "!~"; };
+  auto finish = [&] {
+    if (name.empty()) return;
+    for (const Check& check : defaults.checks) {
+      if (!whole(check) || std::none_of(current.checks.begin(), current.checks.end(), [&](const Check& own) {
+            return own.subject == check.subject && whole(own);
+          })) {
+        current.checks.push_back(check);
+      }
+    }
+    Register(suite, name, file, caseLine, current);
+    name.clear();
+  };
   for (std::size_t n = 0; n < lines.size(); ++n) {
     const int lineNumber = static_cast<int>(n) + 1;
     if (lines[n].empty() || lines[n][0] == '#') continue;
@@ -197,15 +213,24 @@ void ReadCaseFile(const fs::path& path) {
       const std::string& directive = words[0];
       if (directive == "let") {
         values[word(1)] = value(2);
+      } else if (directive == "defaults") {
+        finish();
+        defaults = Case{};
+        target = &defaults;
       } else if (directive == "case") {
-        if (!name.empty()) Register(suite, name, file, caseLine, current);
-        current = Case{};
+        finish();
+        current = defaults;
+        current.checks.clear();
+        target = &current;
         name = word(1);
         caseLine = lineNumber;
       } else if (directive == "put") {
-        current.inputs.push_back({word(1), value(2)});
+        std::vector<InputFile>& inputs = target->inputs;
+        auto same = std::find_if(inputs.begin(), inputs.end(), [&](const InputFile& in) { return in.name == word(1); });
+        if (same == inputs.end()) same = inputs.insert(same, {word(1), ""});
+        same->contents = value(2);
       } else if (directive == "edit" || directive == "editall") {
-        std::string& data = current.inputs.at(0).contents;
+        std::string& data = target->inputs.at(0).contents;
         const std::string from = word(1), to = word(2);
         std::size_t at = data.find(from);
         if (at == std::string::npos) throw std::runtime_error("nothing to edit");
@@ -213,13 +238,13 @@ void ReadCaseFile(const fs::path& path) {
           data.replace(at, from.size(), to);
         }
       } else if (directive == "stdin") {
-        current.answers = value(1);
+        target->answers = value(1);
       } else if (directive == "arg") {
-        current.args.push_back(value(1));
+        target->args.push_back(value(1));
       } else if (directive == "out" || directive == "err" || directive == "exit" || directive == "files") {
-        current.checks.push_back({lineNumber, directive, words.at(1), value(2)});  // the OP as written
+        target->checks.push_back({lineNumber, directive, words.at(1), value(2)});
       } else if (directive == "file") {
-        current.checks.push_back({lineNumber, word(1), words.at(2), value(3)});
+        target->checks.push_back({lineNumber, word(1), words.at(2), value(3)});
       } else {
         throw std::runtime_error("unknown directive " + directive);
       }
@@ -229,7 +254,7 @@ void ReadCaseFile(const fs::path& path) {
       Register(suite, "BadLine", file, lineNumber, bad);
     }
   }
-  if (!name.empty()) Register(suite, name, file, caseLine, current);
+  finish();
 }
 
 const bool kRegistered = [] {
