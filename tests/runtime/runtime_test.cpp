@@ -1,7 +1,10 @@
 // The fatal report, the end of a run and the floating-point traps.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cfenv>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -123,6 +126,30 @@ TEST_F(TerminationTest, FinishClosesOnceAReportedErrorMakesTheCodeOne) {
     EXPECT_EQ(closingFinished, !c.throws) << "errors reported during the closing let it go on";
     EXPECT_EQ(err, c.err);
   }
+}
+
+// Without the hooks of the layers above, the texts go to the standard streams themselves, whole;
+// a stream that refuses them is given up at once.
+TEST(TerminationStreamsTest, WrittenWithoutHooks) {
+  SetHooks({});
+  std::fflush(nullptr);
+  const int saved[] = {::dup(1), ::dup(2)};
+  FILE* files[] = {std::tmpfile(), std::tmpfile()};
+  const int full = ::open("/dev/full", O_WRONLY);
+  for (int fd : {1, 2}) ::dup2(::fileno(files[fd - 1]), fd);
+  WriteOut("OUT", 3);
+  WriteErr("ERR", 3);
+  for (int fd : {1, 2}) ::dup2(full, fd);
+  WriteOut("LOST", 4);
+  WriteErr("LOST", 4);
+  std::string texts;
+  for (int fd : {1, 2}) {
+    ::dup2(saved[fd - 1], fd);
+    char bytes[16] = {};
+    texts.append(bytes, ::pread(::fileno(files[fd - 1]), bytes, sizeof bytes, 0)).append("|");
+  }
+  for (int fd : {saved[0], saved[1], full}) ::close(fd);
+  EXPECT_EQ(texts, "OUT|ERR|");
 }
 
 // The start of a run arms the traps of an invalid operation, a division by zero and an overflow,
