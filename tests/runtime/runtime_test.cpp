@@ -110,8 +110,8 @@ TEST_F(TerminationTest, FinishClosesOnceAReportedErrorMakesTheCodeOne) {
     int code;
     std::string err;
   } cases[] = {
-      {0, false, 0, ""},
       {2, false, 1, "\r\nrun-time error F6422: WRITE(A)\r\n- M\r\n\r\nrun-time error F6422: WRITE(B)\r\n- M\r\n"},
+      {0, false, 0, ""},  // after a run whose closing failed
       {0, true, 1, std::string("\r\nrun-time error F6423\r\n- ") + ErrorMessage(6423) + "\r\n"},
   };
   for (const auto& c : cases) {
