@@ -298,10 +298,10 @@ TEST_F(IoUnitTest, OtherConnections) {
            WriteText(10, format);
          }
        }, "\f\r \rPAGE\r\n1NEXT\r\nBLANK\r\n\r\nZERO\rPLUS\r\nX\r\n"},
-      {{.file = {"F.TXT"}, .access = {"DIRECT"}, .form = {"FORMATTED"}, .recl = 6}, [] {
+      {{.file = {"F.TXT"}, .access = {"DIRECT"}, .form = {"FORMATTED"}, .recl = 70}, [] {
          WriteText(10, "('AB')");
-         WriteText(10, "('CDEF')");
-       }, "AB  \r\nCDEF\r\n\r\n2\r\n"},
+         WriteText(10, "(68('C'))");
+       }, "AB" + std::string(66, ' ') + "\r\n" + std::string(68, 'C') + "\r\n"},
       {{.file = {"F.TXT"}}, [] {
          char text[4] = "~~~";
          WriteText(10, "('NEW')");
