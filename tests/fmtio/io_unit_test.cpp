@@ -284,8 +284,8 @@ TEST_F(IoUnitTest, FileDispositions) {
 
 // Connections the program does not make: carriage control interpreted on a file (for the first
 // record of each statement), direct-access records of RECL bytes, a READ after a WRITE finding
-// the end of the file (not the older records after it), an OPEN without FILE keeping the
-// unit's file, and a new start in the same process closing it unwritten.
+// the end of the file (not the older records after it) and a WRITE going on after it, an OPEN
+// without FILE keeping the unit's file, and a new start in the same process closing it unwritten.
 TEST_F(IoUnitTest, OtherConnections) {
   struct Case {
     OpenKeywords keywords;
@@ -309,7 +309,8 @@ TEST_F(IoUnitTest, OtherConnections) {
          ReadItem(kCharacter, text, 3);
          EXPECT_EQ(EndRead(), -1);
          EXPECT_STREQ(text, "~~~");
-       }, "NEW\r\n"},
+         WriteText(10, "('MORE')");
+       }, "NEW\r\nMORE\r\n"},
       {{.file = {"F.TXT"}}, [] {
          WriteText(10, "('A')");
          EXPECT_EQ(Open(10, {.blank = {"ZERO"}}, kErrorBranch), 0);
