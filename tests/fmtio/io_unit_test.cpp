@@ -297,7 +297,10 @@ TEST_F(IoUnitTest, OtherConnections) {
          for (const char* format : {"('1PAGE',/,'1NEXT')", "(' BLANK')", "('0ZERO')", "('+PLUS')", "(1X,'X')"}) {
            WriteText(10, format);
          }
-       }, "\f\r \rPAGE\r\n1NEXT\r\nBLANK\r\n\r\nZERO\rPLUS\r\nX\r\n"},
+         BeginWrite(10, "(I130)", -1);
+         WriteItem(5);
+         EndWrite();
+       }, "\f\r \rPAGE\r\n1NEXT\r\nBLANK\r\n\r\nZERO\rPLUS\r\nX\r\n" + std::string(128, ' ') + "5\r\n"},
       {{.file = {"F.TXT"}, .access = {"DIRECT"}, .form = {"FORMATTED"}, .recl = 70}, [] {
          WriteText(10, "('AB')");
          WriteText(10, "(68('C'))");
