@@ -4,20 +4,31 @@ SANBUILD ?= build-sanitize
 JOBS    ?= 2
 CMAKE_FLAGS ?=
 
+# CXX picks the compiler of a new $(BUILD) folder (`make test CXX=clang++ BUILD=build-clang`).
+# A folder keeps the compiler it was made with, so one made with another compiler is refused
+# rather than reused.
+SAME_COMPILER = @if [ -f $(BUILD)/CMakeCache.txt ]; then \
+	  had=$$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' $(BUILD)/CMakeCache.txt); \
+	  [ "$$(readlink -f "$$had")" = "$$(readlink -f "$$(command -v $(CXX))")" ] || { \
+	    echo "$(BUILD) was made with $$had, not $(CXX): give it a folder of its own (BUILD=...)" >&2; \
+	    exit 1; }; fi
+CONFIGURE = cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=$(CXX)
+
 .PHONY: all build test sanitize coverage demo fuzz bench install clean
 
 all: build
 
 $(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release $(CMAKE_FLAGS)
+	$(CONFIGURE) $(CMAKE_FLAGS)
 
 build: $(BUILD)/CMakeCache.txt
+	$(SAME_COMPILER)
 	cmake --build $(BUILD) -j $(JOBS)
 
 # The suites need the folder configured with them: a folder made by `make demo` has none.
 test:
-	@grep -qs '^TRUSS_TESTS:BOOL=ON' $(BUILD)/CMakeCache.txt || \
-	  cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DTRUSS_TESTS=ON $(CMAKE_FLAGS)
+	$(SAME_COMPILER)
+	@grep -qs '^TRUSS_TESTS:BOOL=ON' $(BUILD)/CMakeCache.txt || $(CONFIGURE) -DTRUSS_TESTS=ON $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS)
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
@@ -50,8 +61,8 @@ coverage:
 # The demo builds only the two programs it runs; a new folder is configured without the suites,
 # so GoogleTest is not needed to see it.
 demo:
-	@test -f $(BUILD)/CMakeCache.txt || \
-	  cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DTRUSS_TESTS=OFF $(CMAKE_FLAGS)
+	$(SAME_COMPILER)
+	@test -f $(BUILD)/CMakeCache.txt || $(CONFIGURE) -DTRUSS_TESTS=OFF $(CMAKE_FLAGS)
 	cmake --build $(BUILD) -j $(JOBS) --target truss trussplot
 	./scripts/demo.sh $(BUILD)
 
@@ -75,7 +86,7 @@ bench:
 	$(BENCHBUILD)/bench/truss_bench
 
 clean:
-	rm -rf $(BUILD) $(SANBUILD) $(COVBUILD) build-fuzz build-bench
+	rm -rf $(BUILD) $(SANBUILD) $(COVBUILD) build-clang build-fuzz build-bench
 
 PREFIX ?= /usr/local
 install: build

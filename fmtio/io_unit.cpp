@@ -263,6 +263,8 @@ void PrepareInput(IoUnit& unit) {
   if (unit.kind == UnitKind::kTerminal || !unit.writing) return;
   const std::int64_t next = unit.recordStart + unit.recordLength;
   FlushWindow(unit);
+  // A sequential file ends with the last record written: what it held after that is not read.
+  if (unit.kind == UnitKind::kSequential) unit.eof = true;
   unit.writing = false;
   unit.recordOpen = false;
   unit.recordLength = 0;

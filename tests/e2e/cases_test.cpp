@@ -125,11 +125,12 @@ class CaseTest : public testing::Test {
     if (!case_.error.empty()) FAIL() << case_.error;
     const RunResult run = RunProgram(case_.answers, case_.inputs, case_.args);
     std::string names;
-    for (const auto& [name, contents] : run.files) {
+    for (const auto& file : run.files) {
+      const std::string& name = file.first;
       names += (names.empty() ? "" : " ") + name;
       const bool input = std::any_of(case_.inputs.begin(), case_.inputs.end(),
                                      [&](const InputFile& in) { return in.name == name; });
-      EXPECT_TRUE(input || contents.empty() || contents.ends_with("\r\n")) << name << " ends within a record";
+      EXPECT_TRUE(input || file.second.empty() || file.second.ends_with("\r\n")) << name << " ends within a record";
     }
     const bool option = !case_.args.empty() && case_.args[0].starts_with("--");  // --help, --version
     if ((run.exitCode == 0 || run.exitCode == 2) && !option) {

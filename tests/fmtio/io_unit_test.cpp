@@ -294,6 +294,63 @@ TEST_F(IoUnitTest, FileDispositions) {
   EXPECT_EQ(fs::file_size("BIG.TXT"), 30u * 51u);
 }
 
+// Connections the program does not make: carriage control interpreted on a file (for the first
+// record of each statement), direct-access records of RECL bytes, a READ after a WRITE finding
+// the end of the file (not the older records after it) and a WRITE going on after it, an OPEN
+// without FILE keeping the unit's file, and a new start in the same process closing it unwritten.
+TEST_F(IoUnitTest, OtherConnections) {
+  struct Case {
+    OpenKeywords keywords;
+    std::function<void()> statements;
+    std::string bytes;
+  };
+  const Case cases[] = {
+      {{.file = {"F.TXT"}, .carriageControl = {"INTERPRETED"}}, [] {
+         for (const char* format : {"('1PAGE',/,'1NEXT')", "(' BLANK')", "('0ZERO')", "('+PLUS')", "(1X,'X')"}) {
+           WriteText(10, format);
+         }
+         BeginWrite(10, "(I130)", -1);
+         WriteItem(5);
+         EndWrite();
+       }, "\f\r \rPAGE\r\n1NEXT\r\nBLANK\r\n\r\nZERO\rPLUS\r\nX\r\n" + std::string(128, ' ') + "5\r\n"},
+      {{.file = {"F.TXT"}, .access = {"DIRECT"}, .form = {"FORMATTED"}, .recl = 70}, [] {
+         WriteText(10, "('AB')");
+         WriteText(10, "(68('C'))");
+       }, "AB" + std::string(66, ' ') + "\r\n" + std::string(68, 'C') + "\r\n"},
+      {{.file = {"F.TXT"}}, [] {
+         char text[4] = "~~~";
+         WriteText(10, "('NEW')");
+         BeginRead(10, "(A3)", -1, kErrorBranch | kEndBranch);
+         ReadItem(kCharacter, text, 3);
+         EXPECT_EQ(EndRead(), -1);
+         EXPECT_STREQ(text, "~~~");
+         WriteText(10, "('MORE')");
+       }, "NEW\r\nMORE\r\n"},
+      {{.file = {"F.TXT"}}, [] {
+         WriteText(10, "('A')");
+         EXPECT_EQ(Open(10, {.blank = {"ZERO"}}, kErrorBranch), 0);
+         WriteText(10, "('B')");
+       }, "A\r\nB\r\n"},
+      {{.file = {"F.TXT"}}, [] {
+         const int free = ::open("/dev/null", O_RDONLY);
+         ::close(free);
+         Start(0, nullptr);
+         runtime::DisarmFloatingPointTraps();
+         const int freed = ::open("/dev/null", O_RDONLY);
+         ::close(freed);
+         EXPECT_LT(freed, free) << "the new start lets the file's handle go";
+       }, "OLD RECORD 1\r\n2\r\n"},
+  };
+  for (const Case& c : cases) {
+    WriteFile("F.TXT", "OLD RECORD 1\r\n2\r\n");
+    ASSERT_EQ(Open(10, c.keywords, kErrorBranch), 0);
+    c.statements();
+    EXPECT_EQ(Close(10), 0);
+    EXPECT_EQ(Listing() + ": " + FileBytes("F.TXT"), "F.TXT: " + c.bytes);
+    fs::remove("F.TXT");
+  }
+}
+
 // A blank FILE takes the command-line arguments in turn, then asks on the console until the
 // reply is not empty; a unit used without OPEN takes a name the same way.
 TEST_F(IoUnitTest, BlankFileNames) {

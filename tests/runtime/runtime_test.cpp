@@ -1,7 +1,10 @@
 // The fatal report, the end of a run and the floating-point traps.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cfenv>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -108,8 +111,8 @@ TEST_F(TerminationTest, FinishClosesOnceAReportedErrorMakesTheCodeOne) {
     int code;
     std::string err;
   } cases[] = {
-      {0, false, 0, ""},
       {2, false, 1, "\r\nrun-time error F6422: WRITE(A)\r\n- M\r\n\r\nrun-time error F6422: WRITE(B)\r\n- M\r\n"},
+      {0, false, 0, ""},  // after a run whose closing failed
       {0, true, 1, std::string("\r\nrun-time error F6423\r\n- ") + ErrorMessage(6423) + "\r\n"},
   };
   for (const auto& c : cases) {
@@ -124,6 +127,30 @@ TEST_F(TerminationTest, FinishClosesOnceAReportedErrorMakesTheCodeOne) {
     EXPECT_EQ(closingFinished, !c.throws) << "errors reported during the closing let it go on";
     EXPECT_EQ(err, c.err);
   }
+}
+
+// Without the hooks of the layers above, the texts go to the standard streams themselves, whole;
+// a stream that refuses them is given up at once.
+TEST(TerminationStreamsTest, WrittenWithoutHooks) {
+  SetHooks({});
+  std::fflush(nullptr);
+  const int saved[] = {::dup(1), ::dup(2)};
+  FILE* files[] = {std::tmpfile(), std::tmpfile()};
+  const int full = ::open("/dev/full", O_WRONLY);
+  for (int fd : {1, 2}) ::dup2(::fileno(files[fd - 1]), fd);
+  WriteOut("OUT", 3);
+  WriteErr("ERR", 3);
+  for (int fd : {1, 2}) ::dup2(full, fd);
+  WriteOut("LOST", 4);
+  WriteErr("LOST", 4);
+  std::string texts;
+  for (int fd : {1, 2}) {
+    ::dup2(saved[fd - 1], fd);
+    char bytes[16] = {};
+    texts.append(bytes, ::pread(::fileno(files[fd - 1]), bytes, sizeof bytes, 0)).append("|");
+  }
+  for (int fd : {saved[0], saved[1], full}) ::close(fd);
+  EXPECT_EQ(texts, "OUT|ERR|");
 }
 
 // The start of a run arms the traps of an invalid operation, a division by zero and an overflow,
