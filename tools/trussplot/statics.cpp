@@ -149,8 +149,8 @@ Statics ComputeStatics(const PlotFile& file) {
     const MemberResult m = ReadMember(file, file.members[i]);
     if (m.stress) statics.largestStress = std::max(statics.largestStress, std::fabs(*m.stress));
     if (m.force) statics.largestForce = std::max(statics.largestForce, std::fabs(*m.force));
-    complete = complete && m.force && m.direction && m.NODE[0] != 0 && m.NODE[1] != 0 &&
-               static_cast<std::size_t>(std::max(m.NODE[0], m.NODE[1])) <= file.nodes.size();
+    // A direction means both end nodes are in the model and apart.
+    complete = complete && m.force && m.direction;
     statics.members.push_back(m);
   }
   for (const PlotNode& node : file.nodes) {

@@ -105,7 +105,7 @@ double Distance(double x, double y, const Box& b) {
 // element per member in each shape, a number for every node (one label for the nodes on one
 // point) and every member not seen end on, a value for every member number, load and reaction
 // part; no label covers another or a node's dot; every arrow ends at a node; no line of text too
-// long for the page.
+// long for the page; every label on the page.
 TEST(WriteSvgTest, EachExampleIsWellFormedAndItsLabelsCoverNothing) {
   for (const char* name : golden::kExamples) {
     const PlotFile file = golden::Parsed(name);
@@ -133,6 +133,7 @@ TEST(WriteSvgTest, EachExampleIsWellFormedAndItsLabelsCoverNothing) {
           for (std::size_t j = i + 1; j < svg.labels.size(); ++j) {
             EXPECT_FALSE(Inner(svg.labels[i]).Overlaps(svg.labels[j])) << where << " labels " << i << ", " << j;
           }
+          EXPECT_TRUE(svg.labels[i].left >= 0.0 && svg.labels[i].right <= kPageWidth) << where << " label " << i;
           for (const Box& dot : svg.dots) EXPECT_FALSE(Inner(svg.labels[i]).Overlaps(dot)) << where << " label " << i;
         }
         for (const char* kind : {"load", "reaction"}) {
@@ -194,7 +195,7 @@ TEST(WriteSvgTest, DeformedShapeMovesTheNodesByTheMagnifiedDisplacements) {
 
 // The built command in a scratch folder: what it writes where, its exit codes and messages, and
 // what is left of the outputs it was given: a picture it could not replace (under a file-size
-// limit) byte for byte, and the folder, FIFO, device and links it refused.
+// limit) byte for byte, and the folder, FIFO, device and links it refused. It runs in the folder.
 TEST(RunTrussPlotTest, WritesWhatIsAskedOrSaysWhyNot) {
   const std::string folder = testing::TempDir() + "trussplot-" + std::to_string(::getpid());
   std::filesystem::create_directories(folder + "/sub");
@@ -205,6 +206,8 @@ TEST(RunTrussPlotTest, WritesWhatIsAskedOrSaysWhyNot) {
   std::ofstream(folder + "/linked.svg", std::ios::binary) << "old";
   std::filesystem::create_symlink("linked.svg", folder + "/filelink");
   ASSERT_EQ(::mkfifo((folder + "/fifo").c_str(), 0600), 0);
+  std::ofstream(folder + "/big.grp").close();
+  std::filesystem::resize_file(folder + "/big.grp", 16u << 20);  // the largest file read
   const auto inFolder = [&](std::string text) {
     for (std::size_t at; (at = text.find("{dir}")) != std::string::npos;) text.replace(at, 5, folder);
     return text == "-" ? "" : text;
@@ -215,8 +218,8 @@ TEST(RunTrussPlotTest, WritesWhatIsAskedOrSaysWhyNot) {
       limit = arguments.substr(6, arguments.find(' ') - 6);
       arguments.erase(0, arguments.find(' '));
     }
-    const std::string command = "ulimit -f " + limit + "; trap '' XFSZ; exec " TRUSSPLOT_BINARY " " + arguments +
-                                " 2>" + folder + "/errors";
+    const std::string command = "cd " + folder + "; ulimit -f " + limit + "; trap '' XFSZ; exec " TRUSSPLOT_BINARY
+                                " " + arguments + " 2>" + folder + "/errors";
     FILE* pipe = ::popen(command.c_str(), "r");
     std::string out(1 << 20, '\0');
     out.resize(std::fread(out.data(), 1, out.size(), pipe));
@@ -237,7 +240,7 @@ TEST(RunTrussPlotTest, WritesWhatIsAskedOrSaysWhyNot) {
   EXPECT_TRUE(std::filesystem::is_fifo(folder + "/fifo") && std::filesystem::is_character_file("/dev/full"));
   std::size_t entries = 0;
   for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder)) ++entries;
-  EXPECT_EQ(entries, 11u) << "no new file is left behind";
+  EXPECT_EQ(entries, 12u) << "no new file is left behind";
   std::filesystem::remove_all(folder);
 }
 
