@@ -63,7 +63,7 @@ std::map<int, std::string> MemberForces(const Statics& statics) {
   std::map<int, std::string> forces;
   for (const MemberResult& m : statics.members) {
     if (!m.force || !m.stress) continue;
-    forces[m.K] = IsZeroForce(*m.stress, statics.largestStress) ? "0"
+    forces[m.K] = m.zeroForce ? "0"
                   : Value(std::fabs(*m.force)) + (*m.stress > 0.0 ? " T" : " C");
   }
   return forces;
