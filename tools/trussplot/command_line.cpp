@@ -128,6 +128,7 @@ std::string ReplaceFile(const std::string& target, const std::string& text) {
   for (std::size_t done = 0; done < text.size() && error == 0;) {
     const ssize_t n = ::write(fd, text.data() + done, text.size() - done);
     if (n > 0) done += static_cast<std::size_t>(n);
+    if (n == 0) error = ENOSPC;  // a write that takes nothing would be tried for ever
     if (n < 0 && errno != EINTR) error = errno;
   }
   if (::close(fd) != 0 && error == 0) error = errno;
