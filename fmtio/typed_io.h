@@ -83,7 +83,7 @@ struct NoItemTypeFor : std::false_type {};
 
 template <class T>
 struct ItemTypeOf {
-  static_assert(NoItemTypeFor<T>::value, "fmtio: no item type for this C++ type (named above)");
+  static_assert(NoItemTypeFor<T>::value, "fmtio: no item type for this C++ type");
   static constexpr int value = 0;
 };
 template <> struct ItemTypeOf<std::int8_t> { static constexpr int value = kInteger1; };
