@@ -25,33 +25,16 @@ inline std::string ReadBytes(const std::filesystem::path& path) {
   return bytes.str();
 }
 
-inline std::string Text(const std::string& example, const std::string& suffix = ".grp") {
-  return ReadBytes(std::filesystem::path(TRUSS_SOURCE_DIR) / "tests/e2e/golden" / (example + suffix));
+inline std::string Text(const std::string& example) {
+  return ReadBytes(std::filesystem::path(TRUSS_SOURCE_DIR) / "tests/e2e/golden" / (example + ".grp"));
 }
 
 inline PlotFile Parsed(const std::string& example) { return ParsePlotFile(Text(example)); }
 
-// The records of an example's plot file, without their CR LF line ends.
-inline std::vector<std::string> Lines(const std::string& example) {
-  std::vector<std::string> lines;
-  const std::string text = Text(example);
-  for (std::size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
-    lines.push_back(text.substr(at, end - at));
-  }
-  return lines;
-}
-
-// Records joined into a file, each ended by `end`.
-inline std::string Join(const std::vector<std::string>& lines, const std::string& end = "\r\n") {
-  std::string text;
-  for (const std::string& line : lines) text.append(line).append(end);
-  return text;
-}
-
-// A line of tests/cases/<name>, cut at " | " into its fields; lines starting with '#' describe
-// the file. The first four fields name a plot file: an example ("-": the empty text), the records
-// kept ("*": all; "Nb": the first N bytes), record indexes parted by commas ("-": none) and the
-// record put there.
+// A case of tests/cases/<name>: a line cut at " | " into its fields, and each line below it that
+// starts with "| " one more field; lines starting with '#' describe the file. The first four
+// fields name a plot file: an example ("-": the empty text), the records kept ("*": all; "Nb":
+// the first N bytes), record indexes parted by commas ("-": none) and the record put there.
 struct Row {
   std::string where;  // "<name>:<line>", for messages
   std::vector<std::string> fields;
@@ -59,15 +42,21 @@ struct Row {
   int Number(std::size_t field) const { return std::stoi(fields[field]); }
   std::string PlotText() const {
     if (fields[0] == "-") return "";
-    if (fields[1].ends_with('b')) return Text(fields[0]).substr(0, std::stoul(fields[1]));
-    std::vector<std::string> lines = Lines(fields[0]);
+    const std::string text = Text(fields[0]);
+    if (fields[1].ends_with('b')) return text.substr(0, std::stoul(fields[1]));
+    std::vector<std::string> lines;
+    for (std::size_t at = 0, end; (end = text.find("\r\n", at)) != std::string::npos; at = end + 2) {
+      lines.push_back(text.substr(at, end - at));
+    }
     std::istringstream indexes(fields[2] == "-" ? "" : fields[2]);
     for (std::string index; std::getline(indexes, index, ',');) {
       lines.resize(std::max(lines.size(), std::stoul(index) + 1));
       lines[std::stoul(index)] = fields[3];
     }
     lines.resize(std::min(lines.size(), fields[1] == "*" ? 9999 : std::stoul(fields[1])));
-    return Join(lines);
+    std::string records;
+    for (const std::string& line : lines) records += line + "\r\n";
+    return records;
   }
 };
 
@@ -77,11 +66,14 @@ inline std::vector<Row> Rows(const std::string& name) {
   std::vector<Row> rows;
   int number = 0;
   for (std::string line; std::getline(in, line);) {
-    if (++number, line.empty() || line[0] == '#') continue;
-    Row& row = rows.emplace_back(Row{name + ":" + std::to_string(number), {}});
-    for (std::size_t at = 0, end = 0; end != std::string::npos; at = end + 3) {
-      end = line.find(" | ", at);
-      row.fields.push_back(line.substr(at, end == std::string::npos ? end : end - at));
+    if (++number, line.starts_with("| ")) {
+      rows.back().fields.push_back(line.substr(2));
+    } else if (!line.empty() && line[0] != '#') {
+      Row& row = rows.emplace_back(Row{name + ":" + std::to_string(number), {}});
+      for (std::size_t at = 0, end = 0; end != std::string::npos; at = end + 3) {
+        end = line.find(" | ", at);
+        row.fields.push_back(line.substr(at, end == std::string::npos ? end : end - at));
+      }
     }
   }
   if (rows.empty()) ADD_FAILURE() << name << ": no cases";

@@ -42,8 +42,7 @@ TEST(RulesTest, EachCaseOfTheRulesFile) {
 }
 
 // Loads and reactions balance within 1e-4 of the largest load, and no free node is out of balance
-// by more than the stresses' five digits allow. A plane model is seen in its plane, with its
-// second axis up; a space truss keeps the iso view.
+// by more than the stresses' five digits allow. Only the two-bar truss lies in a plane.
 TEST(StaticsTest, EveryExampleIsInEquilibriumAndSeenInItsPlane) {
   for (const char* name : golden::kExamples) {
     const PlotFile file = golden::Parsed(name);
@@ -57,17 +56,6 @@ TEST(StaticsTest, EveryExampleIsInEquilibriumAndSeenInItsPlane) {
     EXPECT_LE(s.largestImbalance, 1e-4 * s.largestForce) << name;
     EXPECT_EQ(CommonPlane(file), name == std::string("two_bar") ? std::optional(View::kXY) : std::nullopt) << name;
   }
-  const struct {
-    std::vector<Vec3> points;
-    std::optional<View> view;
-  } planes[] = {{{{0, 2, 0}, {4, 2, 3}, {8, 2, 0}}, View::kXZ},
-                {{{5, 0, 0}, {5, 4, 3}, {5, 8, 0}}, View::kYZ},
-                {{{0, 0, 0}, {4, 3, 0}, {8, 0, 1}}, std::nullopt}};
-  for (const auto& c : planes) {
-    PlotFile file;
-    for (const Vec3& p : c.points) file.nodes.emplace_back().coordinate = {p[0], p[1], p[2]};
-    EXPECT_EQ(CommonPlane(file), c.view);
-  }
 }
 
 // The summary of a complete file and of files that ended early: each section says what it can,
@@ -77,7 +65,10 @@ TEST(SummaryTest, GivesWhatTheFileHoldsAndNamesWhatIsMissing) {
     const PlotFile file = ParsePlotFile(row.PlotText());
     std::string text = "\n";
     text += row.fields[4] == "json" ? WriteSummaryJson(file) : WriteSummary(file);
-    EXPECT_NE(text.find("\n" + row.fields[5] + "\n"), std::string::npos) << row.where << text;
+    for (std::size_t k = 5; k < row.fields.size(); ++k) {
+      EXPECT_NE(text.find("\n" + row.fields[k] + "\n"), std::string::npos) << row.where << ": " << row.fields[k]
+                                                                             << text;
+    }
   }
 }
 
