@@ -144,14 +144,9 @@ TEST(WriteSvgTest, DrawsWhatTheFileHoldsAsSeenAndSaysWhatIsMissing) {
   const char* counted[] = {"support", "reaction", "line.load", "g.load", "line.member undeformed",
                            "line.member deformed"};
   for (const golden::Row& row : golden::Rows("picture.txt")) {
-    std::istringstream asked(row.fields[4]);
-    PictureOptions options;
-    for (std::string word; asked >> word;) {
-      if (word == "up") asked >> word, options.up = ParseAxis(word);
-      options.view = options.view ? options.view : ParseView(word);
-      options.values = options.values || word == "values";
-    }
-    const std::string document = WriteSvg(ParsePlotFile(row.PlotText()), options);
+    std::istringstream options(row.fields[4]);  // "-" is read as the plot file's name, not used here
+    const std::vector<std::string> arguments{std::istream_iterator<std::string>(options), {}};
+    const std::string document = WriteSvg(ParsePlotFile(row.PlotText()), ParseCommandLine(arguments).picture);
     Xml svg = ParseXml(document);
     ASSERT_TRUE(svg.wellFormed) << row.where;
     for (std::size_t k = 0; k < 6; ++k) EXPECT_EQ(svg.count[counted[k]], row.Number(5 + k)) << row.where << counted[k];
