@@ -20,20 +20,19 @@ TEST(RulesTest, EachCaseOfTheRulesFile) {
   for (const golden::Row& row : golden::Rows("rules.txt")) {
     const std::string& rule = row.fields[0];
     const auto number = [&](std::size_t k) { return std::stod(row.fields[k]); };
-    const std::string where = row.where;
     if (rule == "scale") {
-      EXPECT_DOUBLE_EQ(AutomaticScale(number(1), number(2)), number(3)) << where;
+      EXPECT_DOUBLE_EQ(AutomaticScale(number(1), number(2)), number(3)) << row.where;
     } else if (rule == "zero force") {
-      EXPECT_EQ(IsZeroForce(number(1), number(2)), row.fields[3] == "yes") << where;
+      EXPECT_EQ(IsZeroForce(number(1), number(2)), row.fields[3] == "yes") << row.where;
     } else if (rule == "width") {
-      EXPECT_NEAR(TextWidth(row.fields[1], number(2), row.fields[3] == "bold"), number(4), 1e-9) << where;
+      EXPECT_NEAR(TextWidth(row.fields[1], number(2), row.fields[3] == "bold"), number(4), 1e-9) << row.where;
     } else {
       const Viewpoint view(ParseView(rule.substr(0, rule.find(' '))).value(),
                            rule.size() > 3 ? ParseAxis(rule.substr(rule.size() - 1)).value() : 2);
       const Vec3 point{number(1), number(2), number(3)};
-      EXPECT_NEAR(Project(view, point).x, number(4), 1e-12) << where;
-      EXPECT_NEAR(Project(view, point).y, number(5), 1e-12) << where;
-      EXPECT_NEAR(TowardViewer(view, point), number(6), 1e-12) << where;
+      EXPECT_NEAR(Project(view, point).x, number(4), 1e-12) << row.where;
+      EXPECT_NEAR(Project(view, point).y, number(5), 1e-12) << row.where;
+      EXPECT_NEAR(TowardViewer(view, point), number(6), 1e-12) << row.where;
       EXPECT_EQ(ViewWord(view.view), rule.substr(0, rule.find(' ')));
     }
   }
