@@ -120,11 +120,10 @@ TEST(WriteSvgTest, EachExampleIsWellFormedAndItsLabelsCoverNothing) {
         }
         for (const char* kind : {"load", "reaction"}) {
           for (const auto& l : svg.lines[kind]) {
-            const Box& dot = *std::min_element(svg.dots.begin(), svg.dots.end(), [&](const Box& p, const Box& q) {
-              return Distance(l[2], l[3], p) < Distance(l[2], l[3], q);
-            });
-            EXPECT_LE(Distance(l[2], l[3], dot), 15.5) << kind << " head";
-            EXPECT_GT(Distance(l[0], l[1], dot), Distance(l[2], l[3], dot)) << kind << " tail";
+            const auto head = [&](const Box& b) { return Distance(l[2], l[3], b); };
+            const Box& dot = *std::ranges::min_element(svg.dots, {}, head);
+            EXPECT_LE(head(dot), 15.5) << kind << " head";
+            EXPECT_GT(Distance(l[0], l[1], dot), head(dot)) << kind << " tail";
           }
         }
         EXPECT_EQ(svg.count["early-end"], 0);
