@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <span>
 #include <sstream>
 #include <string>
@@ -182,14 +183,21 @@ std::string ParseItems(const std::string& field, std::vector<Item>& items) {
   return error ? words[0].substr(1) : "0";
 }
 
+// A case: its file and line, its fields and the texts quoted on the | lines under it, one a line.
+struct Case {
+  std::string file;
+  int line;
+  std::vector<std::string> fields;
+  std::optional<std::string> below;
+};
+
 class CaseTest : public EngineRunTest {
  public:
-  CaseTest(std::string file, int line, std::vector<std::string> fields)
-      : file_(std::move(file)), line_(line), fields_(std::move(fields)) {}
+  explicit CaseTest(Case c) : c_(std::move(c)) {}
 
   void TestBody() override {
-    const std::string& verb = fields_.at(0);
-    const std::string format = Unescape(fields_.at(1));
+    const std::string& verb = c_.fields.at(0);
+    const std::string format = Unescape(c_.fields.at(1));
     const char* text = format == "*" ? nullptr : format.c_str();
     if (verb == "compile") {
       FormatSpec compiled;
@@ -197,18 +205,18 @@ class CaseTest : public EngineRunTest {
       std::string hex;
       char byte[4];
       for (std::uint8_t b : compiled) hex.append(byte, std::snprintf(byte, sizeof byte, hex.empty() ? "%02X" : " %02X", b));
-      Expect("compiled", hex, fields_.at(2));
+      Expect("compiled", hex, c_.fields.at(2));
     } else if (verb == "work") {
-      Expect("steps", std::to_string(fuzz::FormatWork(format, std::stod(fields_.at(2)))),
-             std::to_string(std::stod(fields_.at(3))));
+      Expect("steps", std::to_string(fuzz::FormatWork(format, std::stod(c_.fields.at(2)))),
+             std::to_string(std::stod(c_.fields.at(3))));
     } else if (verb == "write") {
       // WRITE(10, format, ERR=...) items, on a new file, with the program's floating-point traps.
       // Items by address are read when the statement runs: they live until then.
       std::vector<Item> items;
-      ParseItems(fields_.at(2), items);
-      const std::vector<std::string> words = Words(fields_.at(3));
+      ParseItems(c_.fields.at(2), items);
+      const std::vector<std::string> words = Words(c_.below ? "" : c_.fields.at(3));
       const std::string error = words.size() > 1 ? words[0].substr(1) : "0";
-      const std::string expected = Quoted(words.back()) + (error == "0" ? "\r\n" : "");
+      const std::string expected = (c_.below ? *c_.below : Quoted(words.back())) + (error == "0" ? "\r\n" : "");
       for (const Way way : {kItemCalls, kTypedCalls, kInMemory}) {
         way_ = way;
         std::string bytes;
@@ -241,12 +249,14 @@ class CaseTest : public EngineRunTest {
       // storage is followed by guard bytes that must stay as they were. An error !FNNNN is a READ
       // without ERR= whose fatal report must end in the message of the fifth field. LOGICAL*2 and
       // *4 items have no C++ type of their own: their cases run by the item calls alone.
-      const std::string& records = fields_.at(2);
-      const bool ended = records.back() == '$';
-      const std::string lines = Quoted(records.substr(0, records.size() - ended)) + (ended ? "" : "\n");
-      std::ofstream("IN.TXT", std::ios::binary) << Quoted(records.substr(0, records.size() - ended)) << (ended ? "" : "\r\n");
+      if (c_.below) c_.fields.insert(c_.fields.begin() + 2, "");
+      const std::string& records = c_.fields.at(2);
+      const bool ended = records.ends_with('$');
+      const std::string quoted = c_.below ? *c_.below : Quoted(records.substr(0, records.size() - ended));
+      const std::string lines = quoted + (ended ? "" : "\n");
+      std::ofstream("IN.TXT", std::ios::binary) << quoted << (ended ? "" : "\r\n");
       std::vector<Item> items;
-      const std::string error = ParseItems(fields_.at(3), items);
+      const std::string error = ParseItems(c_.fields.at(3), items);
       const bool fatal = error[0] == 'F';
       const bool typed = std::none_of(items.begin(), items.end(), [](const Item& item) {
         return item.type == kLogical2 || item.type == kLogical4;
@@ -278,7 +288,7 @@ class CaseTest : public EngineRunTest {
         });
         if (fatal) {
           const std::string unit = way == kInMemory ? "PARSE" : "IN.TXT";
-          Expect("report", streams_.err, "\r\nrun-time error " + error + ": READ(" + unit + ")\r\n- " + Quoted(fields_.at(4)) + "\r\n");
+          Expect("report", streams_.err, "\r\nrun-time error " + error + ": READ(" + unit + ")\r\n- " + Quoted(c_.fields.at(4)) + "\r\n");
         } else {
           Expect("status", std::to_string(status), error);
         }
@@ -287,7 +297,7 @@ class CaseTest : public EngineRunTest {
     } else if (verb == "open") {
       // OPEN(9, keywords, ERR=...) after making the file (or folder/) named after the error; a
       // refused one creates no X.TXT and leaves the unit unconnected.
-      const std::vector<std::string> expected = Words(fields_.at(2));
+      const std::vector<std::string> expected = Words(c_.fields.at(2));
       if (expected.size() > 1 && expected[1].back() == '/') fs::create_directory(expected[1]);
       if (expected.size() > 1 && expected[1].back() != '/') std::ofstream{expected[1]};
       static const std::map<std::string, KeywordText OpenKeywords::*> names = {
@@ -309,32 +319,31 @@ class CaseTest : public EngineRunTest {
       ASSERT_EQ(OpenFile(10, format.c_str(), nullptr), 0);
       BeginWrite(10, "(' X')", -1, nullptr, 0, kErrorBranch);
       Expect("WRITE", std::to_string(EndWrite()), "0");
-      Expect("output|error", streams_.out + "|" + streams_.err, Quoted(fields_.at(2)) + "|" + Quoted(fields_.at(3)));
-      Expect("CLOSE", std::to_string(Close(10, {fields_.at(4).c_str()}, kErrorBranch)), "0");
-      Expect("file", FileBytes(format), Quoted(fields_.at(5)));
+      Expect("output|error", streams_.out + "|" + streams_.err, Quoted(c_.fields.at(2)) + "|" + Quoted(c_.fields.at(3)));
+      Expect("CLOSE", std::to_string(Close(10, {c_.fields.at(4).c_str()}, kErrorBranch)), "0");
+      Expect("file", FileBytes(format), Quoted(c_.fields.at(5)));
       Expect("user files", FileBytes("CON") + FileBytes("ERR") + FileBytes("NUL"), "USER DATAUSER DATAUSER DATA");
       const auto files = std::distance(fs::directory_iterator("."), fs::directory_iterator());
       Expect("files", std::to_string(files), FileBytes(format) == " X\r\n" ? "4" : "3");
     } else {
-      ADD_FAILURE_AT(file_.c_str(), line_) << "unknown verb " << verb;
+      ADD_FAILURE_AT(c_.file.c_str(), c_.line) << "unknown verb " << verb;
     }
   }
 
  private:
   void Expect(const char* what, const std::string& actual, const std::string& expected) {
     if (actual != expected) {
-      ADD_FAILURE_AT(file_.c_str(), line_) << kWayNames[way_] << what << "\n  expected " << Shown(expected) << "\n  actual   " << Shown(actual);
+      ADD_FAILURE_AT(c_.file.c_str(), c_.line) << kWayNames[way_] << what << "\n  expected " << Shown(expected) << "\n  actual   " << Shown(actual);
     }
   }
 
-  std::string file_;
-  int line_;
+  Case c_;
   Way way_ = kItemCalls;
-  std::vector<std::string> fields_;
 };
 
-// Registers a test named after the file and line of each case.
+// Registers a test named after the file and line of each case, with the texts quoted under it.
 const bool registered = [] {
+  std::vector<Case> cases;
   std::vector<fs::path> files;
   for (const auto& entry : fs::directory_iterator(TRUSS_SOURCE_DIR "/tests/fmtio/cases")) files.push_back(entry.path());
   std::sort(files.begin(), files.end());
@@ -342,16 +351,24 @@ const bool registered = [] {
     std::ifstream file(path);
     std::string text;
     for (int line = 1; std::getline(file, text); ++line) {
+      if (text.starts_with('|')) {
+        std::optional<std::string>& below = cases.back().below;
+        below = (below ? *below + "\n" : "") + Quoted(text.substr(text.find('"')));
+        continue;
+      }
       if (text.empty() || text[0] == '#') continue;
-      std::vector<std::string> fields;
+      if (text.ends_with(" |")) text += ' ';  // an empty last field
+      cases.push_back({path.string(), line, {}, {}});
       for (std::size_t at = 0, bar; at != std::string::npos; at = bar == std::string::npos ? bar : bar + 3) {
         bar = text.find(" | ", at);
-        fields.push_back(text.substr(at, bar - at));
+        cases.back().fields.push_back(text.substr(at, bar - at));
       }
-      const std::string name = path.stem().string() + "_" + std::to_string(line);
-      ::testing::RegisterTest("Cases", name.c_str(), nullptr, nullptr, path.c_str(), line,
-                              [path, line, fields] { return new CaseTest(path.string(), line, fields); });
     }
+  }
+  for (const Case& c : cases) {
+    const std::string name = fs::path(c.file).stem().string() + "_" + std::to_string(c.line);
+    ::testing::RegisterTest("Cases", name.c_str(), nullptr, nullptr, c.file.c_str(), c.line,
+                            [c] { return new CaseTest(c); });
   }
   return true;
 }();
