@@ -254,7 +254,9 @@ class CaseTest : public EngineRunTest {
       const bool ended = records.ends_with('$');
       const std::string quoted = c_.below ? *c_.below : Quoted(records.substr(0, records.size() - ended));
       const std::string lines = quoted + (ended ? "" : "\n");
-      std::ofstream("IN.TXT", std::ios::binary) << quoted << (ended ? "" : "\r\n");
+      std::string file = quoted + (ended ? "" : "\r\n");  // records quoted below each end in CR LF
+      for (std::size_t at = 0; c_.below && (at = file.find('\n', at)) < file.size() - 1; at += 2) file.insert(at, "\r");
+      WriteFile("IN.TXT", file);
       std::vector<Item> items;
       const std::string error = ParseItems(c_.fields.at(3), items);
       const bool fatal = error[0] == 'F';
