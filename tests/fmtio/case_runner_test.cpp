@@ -1,6 +1,7 @@
 // The engine's case tables: every line of a file in tests/fmtio/cases is one case, registered as a
-// test of its own whose failures name that file and line. The line format is described at the top
-// of each case file; fields are separated by " | ".
+// test of its own whose failures name that file and line, with the texts quoted on the lines
+// starting with | under it. The line format is described at the top of each case file; fields are
+// separated by " | ".
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,7 +12,6 @@
 #include <fstream>
 #include <iterator>
 #include <map>
-#include <optional>
 #include <span>
 #include <sstream>
 #include <string>
@@ -183,13 +183,18 @@ std::string ParseItems(const std::string& field, std::vector<Item>& items) {
   return error ? words[0].substr(1) : "0";
 }
 
-// A case: its file and line, its fields and the texts quoted on the | lines under it, one a line.
+// A case: its file and line, its fields and the texts quoted on the | lines under it.
 struct Case {
   std::string file;
   int line;
-  std::vector<std::string> fields;
-  std::optional<std::string> below;
+  std::vector<std::string> fields, below;
 };
+
+std::string Join(const std::vector<std::string>& texts, const char* end) {
+  std::string joined;
+  for (const std::string& text : texts) joined += text + end;
+  return joined;
+}
 
 class CaseTest : public EngineRunTest {
  public:
@@ -214,11 +219,11 @@ class CaseTest : public EngineRunTest {
       // Items by address are read when the statement runs: they live until then.
       std::vector<Item> items;
       ParseItems(c_.fields.at(2), items);
-      const std::vector<std::string> words = Words(c_.below ? "" : c_.fields.at(3));
+      const std::vector<std::string> words = Words(c_.below.empty() ? c_.fields.at(3) : "");
       const std::string error = words.size() > 1 ? words[0].substr(1) : "0";
-      const std::string expected = (c_.below ? *c_.below : Quoted(words.back())) + (error == "0" ? "\r\n" : "");
+      const std::string expected = c_.below.empty() ? Quoted(words.back()) + (error == "0" ? "\r\n" : "") : Join(c_.below, "\r\n");
       for (const Way way : {kItemCalls, kTypedCalls, kInMemory}) {
-        way_ = way;
+        where_ = kWayNames[way];
         std::string bytes;
         if (way == kInMemory) {
           detail::BeginFormat(text, kErrorBranch);
@@ -247,54 +252,64 @@ class CaseTest : public EngineRunTest {
     } else if (verb == "read") {
       // READ(10, format, ERR=..., END=...) items from a file holding the records; each item's
       // storage is followed by guard bytes that must stay as they were. An error !FNNNN is a READ
-      // without ERR= whose fatal report must end in the message of the fifth field. LOGICAL*2 and
-      // *4 items have no C++ type of their own: their cases run by the item calls alone.
-      if (c_.below) c_.fields.insert(c_.fields.begin() + 2, "");
-      const std::string& records = c_.fields.at(2);
-      const bool ended = records.ends_with('$');
-      const std::string quoted = c_.below ? *c_.below : Quoted(records.substr(0, records.size() - ended));
-      const std::string lines = quoted + (ended ? "" : "\n");
-      std::string file = quoted + (ended ? "" : "\r\n");  // records quoted below each end in CR LF
-      for (std::size_t at = 0; c_.below && (at = file.find('\n', at)) < file.size() - 1; at += 2) file.insert(at, "\r");
-      WriteFile("IN.TXT", file);
+      // without ERR= whose fatal report must end in the message of the last field. LOGICAL*2 and
+      // *4 items have no C++ type of their own: their cases run by the item calls alone. Records
+      // quoted below are read by one READ, or by one READ each when the case expects an error.
+      if (!c_.below.empty()) c_.fields.insert(c_.fields.begin() + 2, "");
       std::vector<Item> items;
       const std::string error = ParseItems(c_.fields.at(3), items);
       const bool fatal = error[0] == 'F';
       const bool typed = std::none_of(items.begin(), items.end(), [](const Item& item) {
         return item.type == kLogical2 || item.type == kLogical4;
       });
-      for (const Way way : {kItemCalls, kTypedCalls, kInMemory}) {
-        if (way != kItemCalls && !typed) break;
-        way_ = way;
-        StartRun();
-        if (way != kInMemory) {
-          ASSERT_EQ(OpenFile(10, "IN.TXT", "OLD"), 0);
-        }
-        std::vector<std::string> storage;
-        for (const Item& item : items) storage.emplace_back(item.bytes.size() + 16, '~');
-        int status = 0;
-        Run([&] {
-          const int options = fatal ? 0 : kErrorBranch | kEndBranch;
-          if (way == kInMemory) detail::BeginParse(lines, text, options);
-          else BeginRead(10, text, -1, options);
-          for (std::size_t i = 0; i < items.size(); ++i) {
-            if (way == kItemCalls) {
-              ReadItem(items[i].type, storage[i].data(), items[i].type == kCharacter ? static_cast<int>(items[i].bytes.size()) : 0);
-              continue;
-            }
-            std::string value = storage[i].substr(0, items[i].bytes.size());
-            Typed(items[i].type, value, [](auto& item) { detail::TakeItem(item); });
-            storage[i].replace(0, value.size(), value);
+      std::vector<std::vector<std::string>> inputs(1, c_.below);  // the records each READ reads
+      const std::string& records = c_.fields[2];
+      const bool ended = records.ends_with('$');
+      if (c_.below.empty()) {
+        inputs[0] = {Quoted(records.substr(0, records.size() - ended))};
+      } else if (error != "0") {
+        inputs.clear();
+        for (const std::string& record : c_.below) inputs.push_back({record});
+      }
+      for (const std::vector<std::string>& input : inputs) {
+        // Each record ends in CR LF on file (a line feed inside a quoted one stays as it is), but
+        // for records followed by $.
+        std::string lines = Join(input, "\n"), file = Join(input, "\r\n");
+        if (ended) lines.pop_back(), file.resize(file.size() - 2);
+        WriteFile("IN.TXT", file);
+        for (const Way way : {kItemCalls, kTypedCalls, kInMemory}) {
+          if (way != kItemCalls && !typed) break;
+          where_ = std::string(kWayNames[way]) + (inputs.size() > 1 ? "records " + Shown(lines) + ": " : "");
+          StartRun();
+          if (way != kInMemory) {
+            ASSERT_EQ(OpenFile(10, "IN.TXT", "OLD"), 0);
           }
-          status = EndRead();
-        });
-        if (fatal) {
-          const std::string unit = way == kInMemory ? "PARSE" : "IN.TXT";
-          Expect("report", streams_.err, "\r\nrun-time error " + error + ": READ(" + unit + ")\r\n- " + Quoted(c_.fields.at(4)) + "\r\n");
-        } else {
-          Expect("status", std::to_string(status), error);
+          std::vector<std::string> storage;
+          for (const Item& item : items) storage.emplace_back(item.bytes.size() + 16, '~');
+          int status = 0;
+          Run([&] {
+            const int options = fatal ? 0 : kErrorBranch | kEndBranch;
+            if (way == kInMemory) detail::BeginParse(lines, text, options);
+            else BeginRead(10, text, -1, options);
+            for (std::size_t i = 0; i < items.size(); ++i) {
+              if (way == kItemCalls) {
+                ReadItem(items[i].type, storage[i].data(), items[i].type == kCharacter ? static_cast<int>(items[i].bytes.size()) : 0);
+                continue;
+              }
+              std::string value = storage[i].substr(0, items[i].bytes.size());
+              Typed(items[i].type, value, [](auto& item) { detail::TakeItem(item); });
+              storage[i].replace(0, value.size(), value);
+            }
+            status = EndRead();
+          });
+          if (fatal) {
+            const std::string unit = way == kInMemory ? "PARSE" : "IN.TXT";
+            Expect("report", streams_.err, "\r\nrun-time error " + error + ": READ(" + unit + ")\r\n- " + Quoted(c_.fields.at(4)) + "\r\n");
+          } else {
+            Expect("status", std::to_string(status), error);
+          }
+          for (std::size_t i = 0; i < items.size(); ++i) Expect("item storage", storage[i], items[i].bytes + std::string(16, '~'));
         }
-        for (std::size_t i = 0; i < items.size(); ++i) Expect("item storage", storage[i], items[i].bytes + std::string(16, '~'));
       }
     } else if (verb == "open") {
       // OPEN(9, keywords, ERR=...) after making the file (or folder/) named after the error; a
@@ -334,13 +349,14 @@ class CaseTest : public EngineRunTest {
 
  private:
   void Expect(const char* what, const std::string& actual, const std::string& expected) {
-    if (actual != expected) {
-      ADD_FAILURE_AT(c_.file.c_str(), c_.line) << kWayNames[way_] << what << "\n  expected " << Shown(expected) << "\n  actual   " << Shown(actual);
-    }
+    if (actual == expected) return;
+    const auto at = std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end()).first;
+    ADD_FAILURE_AT(c_.file.c_str(), c_.line) << where_ << what << " differ in line " << 1 + std::count(actual.begin(), at, '\n')
+                                             << "\n  expected " << Shown(expected) << "\n  actual   " << Shown(actual);
   }
 
   Case c_;
-  Way way_ = kItemCalls;
+  std::string where_;  // the way the statement runs, and which records it reads
 };
 
 // Registers a test named after the file and line of each case, with the texts quoted under it.
@@ -354,8 +370,7 @@ const bool registered = [] {
     std::string text;
     for (int line = 1; std::getline(file, text); ++line) {
       if (text.starts_with('|')) {
-        std::optional<std::string>& below = cases.back().below;
-        below = (below ? *below + "\n" : "") + Quoted(text.substr(text.find('"')));
+        cases.back().below.push_back(Quoted(text.substr(text.find('"'))));
         continue;
       }
       if (text.empty() || text[0] == '#') continue;
