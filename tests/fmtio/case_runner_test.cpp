@@ -205,12 +205,18 @@ class CaseTest : public EngineRunTest {
     const std::string format = Unescape(c_.fields.at(1));
     const char* text = format == "*" ? nullptr : format.c_str();
     if (verb == "compile") {
-      FormatSpec compiled;
-      CompileFormat(format.data(), static_cast<int>(format.size()), compiled);
-      std::string hex;
-      char byte[4];
-      for (std::uint8_t b : compiled) hex.append(byte, std::snprintf(byte, sizeof byte, hex.empty() ? "%02X" : " %02X", b));
-      Expect("compiled", hex, c_.fields.at(2));
+      // One format, or several parted by blanks, each compiled to the bytes quoted on its | line.
+      const std::vector<std::string> formats = c_.below.empty() ? std::vector{c_.fields[1]} : Words(c_.fields[1]);
+      for (std::size_t i = 0; i < formats.size(); ++i) {
+        FormatSpec compiled;
+        const std::string one = Unescape(formats[i]);
+        CompileFormat(one.data(), static_cast<int>(one.size()), compiled);
+        std::string hex;
+        char byte[4];
+        for (std::uint8_t b : compiled) hex.append(byte, std::snprintf(byte, sizeof byte, hex.empty() ? "%02X" : " %02X", b));
+        where_ = formats[i] + ": ";
+        Expect("compiled", hex, c_.below.empty() ? c_.fields.at(2) : c_.below.at(i));
+      }
     } else if (verb == "work") {
       Expect("steps", std::to_string(fuzz::FormatWork(format, std::stod(c_.fields.at(2)))),
              std::to_string(std::stod(c_.fields.at(3))));
