@@ -204,22 +204,24 @@ class CaseTest : public EngineRunTest {
     const std::string& verb = c_.fields.at(0);
     const std::string format = Unescape(c_.fields.at(1));
     const char* text = format == "*" ? nullptr : format.c_str();
-    if (verb == "compile") {
-      // One format, or several parted by blanks, each compiled to the bytes quoted on its | line.
+    if (verb == "compile" || verb == "work") {
+      // One format, or several parted by blanks with what each gives quoted on its | line: the
+      // bytes it compiles to, or the steps it asks for over ELEMENTS items.
       const std::vector<std::string> formats = c_.below.empty() ? std::vector{c_.fields[1]} : Words(c_.fields[1]);
       for (std::size_t i = 0; i < formats.size(); ++i) {
+        const std::string one = Unescape(formats[i]), expected = c_.below.empty() ? c_.fields.back() : c_.below[i];
+        where_ = formats[i] + ": ";
+        if (verb == "work") {
+          Expect("steps", std::to_string(fuzz::FormatWork(one, std::stod(c_.fields[2]))), std::to_string(std::stod(expected)));
+          continue;
+        }
         FormatSpec compiled;
-        const std::string one = Unescape(formats[i]);
         CompileFormat(one.data(), static_cast<int>(one.size()), compiled);
         std::string hex;
         char byte[4];
         for (std::uint8_t b : compiled) hex.append(byte, std::snprintf(byte, sizeof byte, hex.empty() ? "%02X" : " %02X", b));
-        where_ = formats[i] + ": ";
-        Expect("compiled", hex, c_.below.empty() ? c_.fields.at(2) : c_.below.at(i));
+        Expect("compiled", hex, expected);
       }
-    } else if (verb == "work") {
-      Expect("steps", std::to_string(fuzz::FormatWork(format, std::stod(c_.fields.at(2)))),
-             std::to_string(std::stod(c_.fields.at(3))));
     } else if (verb == "write") {
       // WRITE(10, format, ERR=...) items, on a new file, with the program's floating-point traps.
       // Items by address are read when the statement runs: they live until then.
