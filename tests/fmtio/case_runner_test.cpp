@@ -12,6 +12,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <set>
 #include <span>
 #include <sstream>
 #include <string>
@@ -161,13 +162,11 @@ void Typed(int type, std::string& bytes, Use use) {
 }
 
 // The records Format makes of a file's bytes: "\n" for each CR LF, the last line end left off.
-std::string Records(const std::string& bytes) {
-  std::string records;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (bytes.compare(i, 2, "\r\n") != 0) records += bytes[i];
-  }
-  if (bytes.ends_with("\r\n")) records.pop_back();
-  return records;
+std::string Records(std::string bytes) {
+  const bool ended = bytes.ends_with("\r\n");
+  for (std::size_t at = 0; (at = bytes.find("\r\n", at)) != std::string::npos;) bytes.erase(at, 1);
+  if (ended) bytes.pop_back();
+  return bytes;
 }
 
 // The ways each WRITE and READ case runs: the item calls, the typed calls on the same unit, and
@@ -233,12 +232,9 @@ class CaseTest : public EngineRunTest {
       for (const Way way : {kItemCalls, kTypedCalls, kInMemory}) {
         where_ = kWayNames[way];
         std::string bytes;
-        if (way == kInMemory) {
-          detail::BeginFormat(text, kErrorBranch);
-        } else {
-          ASSERT_EQ(OpenFile(10, "OUT.TXT", "REPLACE"), 0);
-          BeginWrite(10, text, -1, nullptr, 0, kErrorBranch);
-        }
+        ASSERT_TRUE(way == kInMemory || OpenFile(10, "OUT.TXT", "REPLACE") == 0);
+        if (way == kInMemory) detail::BeginFormat(text, kErrorBranch);
+        else BeginWrite(10, text, -1, nullptr, 0, kErrorBranch);
         runtime::ArmFloatingPointTraps();
         for (const Item& item : items) {
           if (way == kItemCalls) {
@@ -267,9 +263,7 @@ class CaseTest : public EngineRunTest {
       std::vector<Item> items;
       const std::string error = ParseItems(c_.fields.at(3), items);
       const bool fatal = error[0] == 'F';
-      const bool typed = std::none_of(items.begin(), items.end(), [](const Item& item) {
-        return item.type == kLogical2 || item.type == kLogical4;
-      });
+      const bool typed = std::none_of(items.begin(), items.end(), [](const Item& item) { return item.type == kLogical2 || item.type == kLogical4; });
       std::vector<std::vector<std::string>> inputs(1, c_.below);  // the records each READ reads
       const std::string& records = c_.fields[2];
       const bool ended = records.ends_with('$');
@@ -289,9 +283,7 @@ class CaseTest : public EngineRunTest {
           if (way != kItemCalls && !typed) break;
           where_ = std::string(kWayNames[way]) + (inputs.size() > 1 ? "records " + Shown(lines) + ": " : "");
           StartRun();
-          if (way != kInMemory) {
-            ASSERT_EQ(OpenFile(10, "IN.TXT", "OLD"), 0);
-          }
+          ASSERT_TRUE(way == kInMemory || OpenFile(10, "IN.TXT", "OLD") == 0);
           std::vector<std::string> storage;
           for (const Item& item : items) storage.emplace_back(item.bytes.size() + 16, '~');
           int status = 0;
@@ -310,12 +302,9 @@ class CaseTest : public EngineRunTest {
             }
             status = EndRead();
           });
-          if (fatal) {
-            const std::string unit = way == kInMemory ? "PARSE" : "IN.TXT";
-            Expect("report", streams_.err, "\r\nrun-time error " + error + ": READ(" + unit + ")\r\n- " + Quoted(c_.fields.at(4)) + "\r\n");
-          } else {
-            Expect("status", std::to_string(status), error);
-          }
+          const std::string unit = way == kInMemory ? "PARSE" : "IN.TXT";
+          if (fatal) Expect("report", streams_.err, "\r\nrun-time error " + error + ": READ(" + unit + ")\r\n- " + Quoted(c_.fields.at(4)) + "\r\n");
+          else Expect("status", std::to_string(status), error);
           for (std::size_t i = 0; i < items.size(); ++i) Expect("item storage", storage[i], items[i].bytes + std::string(16, '~'));
         }
       }
@@ -370,10 +359,7 @@ class CaseTest : public EngineRunTest {
 // Registers a test named after the file and line of each case, with the texts quoted under it.
 const bool registered = [] {
   std::vector<Case> cases;
-  std::vector<fs::path> files;
-  for (const auto& entry : fs::directory_iterator(TRUSS_SOURCE_DIR "/tests/fmtio/cases")) files.push_back(entry.path());
-  std::sort(files.begin(), files.end());
-  for (const fs::path& path : files) {
+  for (const fs::path& path : std::set<fs::path>(fs::directory_iterator(TRUSS_SOURCE_DIR "/tests/fmtio/cases"), {})) {
     std::ifstream file(path);
     std::string text;
     for (int line = 1; std::getline(file, text); ++line) {
