@@ -146,10 +146,7 @@ void Typed(int type, std::string& bytes, Use use) {
     std::memcpy(bytes.data(), &value, sizeof value);
   };
   switch (type) {
-    case kCharacter: {
-      std::span<char> text(bytes);
-      return use(text);
-    }
+    case kCharacter: { std::span<char> text(bytes); return use(text); }
     case kLogical1: case kLogical2: case kLogical4: return as(bool{});
     case kInteger1: return as(std::int8_t{});
     case kInteger2: return as(std::int16_t{});
@@ -363,11 +360,8 @@ const bool registered = [] {
     std::ifstream file(path);
     std::string text;
     for (int line = 1; std::getline(file, text); ++line) {
-      if (text.starts_with('|')) {
-        cases.back().below.push_back(Quoted(text.substr(text.find('"'))));
-        continue;
-      }
-      if (text.empty() || text[0] == '#') continue;
+      if (text.starts_with('|')) cases.back().below.push_back(Quoted(text.substr(text.find('"'))));
+      if (text.empty() || text[0] == '#' || text[0] == '|') continue;
       if (text.ends_with(" |")) text += ' ';  // an empty last field
       cases.push_back({path.string(), line, {}, {}});
       for (std::size_t at = 0, bar; at != std::string::npos; at = bar == std::string::npos ? bar : bar + 3) {
