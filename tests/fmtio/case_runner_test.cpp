@@ -1,7 +1,6 @@
-// The engine's case tables: every line of a file in tests/fmtio/cases is one case, registered as a
-// test of its own whose failures name that file and line, with the texts quoted on the lines
-// starting with | under it. The line format is described at the top of each case file; fields are
-// separated by " | ".
+// The engine's case tables: each line of a file in tests/fmtio/cases is a case (fields parted by
+// " | ", as each file's head describes; texts it expects may be quoted on | lines under it), and a
+// test of its own whose failures name that file and line.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -251,11 +250,10 @@ class CaseTest : public EngineRunTest {
         Expect("records", bytes, Records(expected));
       }
     } else if (verb == "read") {
-      // READ(10, format, ERR=..., END=...) items from a file holding the records; each item's
-      // storage is followed by guard bytes that must stay as they were. An error !FNNNN is a READ
-      // without ERR= whose fatal report must end in the message of the last field. LOGICAL*2 and
-      // *4 items have no C++ type of their own: their cases run by the item calls alone. Records
-      // quoted below are read by one READ, or by one READ each when the case expects an error.
+      // READ(10, format, ERR=..., END=...) items from a file holding the records (one READ each for
+      // records quoted below a case expecting an error); guard bytes follow each item's storage. An
+      // error !FNNNN is a READ without ERR= whose fatal report must end in the last field's message.
+      // LOGICAL*2 and *4 items have no C++ type of their own: their cases run by item calls alone.
       if (!c_.below.empty()) c_.fields.insert(c_.fields.begin() + 2, "");
       std::vector<Item> items;
       const std::string error = ParseItems(c_.fields.at(3), items);
