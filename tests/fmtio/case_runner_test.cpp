@@ -1,6 +1,6 @@
-// The engine's case tables: every line of a file in tests/fmtio/cases is one case, registered as a
-// test of its own whose failures name that file and line. The line format is described at the top
-// of each case file; fields are separated by " | ".
+// The engine's case tables: each line of a file in tests/fmtio/cases is a case (fields parted by
+// " | ", as each file's head describes; texts it expects may be quoted on | lines under it), and a
+// test of its own whose failures name that file and line.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +11,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <set>
 #include <span>
 #include <sstream>
 #include <string>
@@ -144,10 +145,7 @@ void Typed(int type, std::string& bytes, Use use) {
     std::memcpy(bytes.data(), &value, sizeof value);
   };
   switch (type) {
-    case kCharacter: {
-      std::span<char> text(bytes);
-      return use(text);
-    }
+    case kCharacter: { std::span<char> text(bytes); return use(text); }
     case kLogical1: case kLogical2: case kLogical4: return as(bool{});
     case kInteger1: return as(std::int8_t{});
     case kInteger2: return as(std::int16_t{});
@@ -160,13 +158,11 @@ void Typed(int type, std::string& bytes, Use use) {
 }
 
 // The records Format makes of a file's bytes: "\n" for each CR LF, the last line end left off.
-std::string Records(const std::string& bytes) {
-  std::string records;
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    if (bytes.compare(i, 2, "\r\n") != 0) records += bytes[i];
-  }
-  if (bytes.ends_with("\r\n")) records.pop_back();
-  return records;
+std::string Records(std::string bytes) {
+  const bool ended = bytes.ends_with("\r\n");
+  for (std::size_t at = 0; (at = bytes.find("\r\n", at)) != std::string::npos;) bytes.erase(at, 1);
+  if (ended) bytes.pop_back();
+  return bytes;
 }
 
 // The ways each WRITE and READ case runs: the item calls, the typed calls on the same unit, and
@@ -182,42 +178,59 @@ std::string ParseItems(const std::string& field, std::vector<Item>& items) {
   return error ? words[0].substr(1) : "0";
 }
 
+// A case: its file and line, its fields and the texts quoted on the | lines under it.
+struct Case {
+  std::string file;
+  int line;
+  std::vector<std::string> fields, below;
+};
+
+std::string Join(const std::vector<std::string>& texts, const char* end) {
+  std::string joined;
+  for (const std::string& text : texts) joined += text + end;
+  return joined;
+}
+
 class CaseTest : public EngineRunTest {
  public:
-  CaseTest(std::string file, int line, std::vector<std::string> fields)
-      : file_(std::move(file)), line_(line), fields_(std::move(fields)) {}
+  explicit CaseTest(Case c) : c_(std::move(c)) {}
 
   void TestBody() override {
-    const std::string& verb = fields_.at(0);
-    const std::string format = Unescape(fields_.at(1));
+    const std::string& verb = c_.fields.at(0);
+    const std::string format = Unescape(c_.fields.at(1));
     const char* text = format == "*" ? nullptr : format.c_str();
-    if (verb == "compile") {
-      FormatSpec compiled;
-      CompileFormat(format.data(), static_cast<int>(format.size()), compiled);
-      std::string hex;
-      char byte[4];
-      for (std::uint8_t b : compiled) hex.append(byte, std::snprintf(byte, sizeof byte, hex.empty() ? "%02X" : " %02X", b));
-      Expect("compiled", hex, fields_.at(2));
-    } else if (verb == "work") {
-      Expect("steps", std::to_string(fuzz::FormatWork(format, std::stod(fields_.at(2)))),
-             std::to_string(std::stod(fields_.at(3))));
+    if (verb == "compile" || verb == "work") {
+      // One format, or several parted by blanks with what each gives quoted on its | line: the
+      // bytes it compiles to, or the steps it asks for over ELEMENTS items.
+      const std::vector<std::string> formats = c_.below.empty() ? std::vector{c_.fields[1]} : Words(c_.fields[1]);
+      for (std::size_t i = 0; i < formats.size(); ++i) {
+        const std::string one = Unescape(formats[i]), expected = c_.below.empty() ? c_.fields.back() : c_.below[i];
+        where_ = formats[i] + ": ";
+        if (verb == "work") {
+          Expect("steps", std::to_string(fuzz::FormatWork(one, std::stod(c_.fields[2]))), std::to_string(std::stod(expected)));
+          continue;
+        }
+        FormatSpec compiled;
+        CompileFormat(one.data(), static_cast<int>(one.size()), compiled);
+        std::string hex;
+        char byte[4];
+        for (std::uint8_t b : compiled) hex.append(byte, std::snprintf(byte, sizeof byte, hex.empty() ? "%02X" : " %02X", b));
+        Expect("compiled", hex, expected);
+      }
     } else if (verb == "write") {
       // WRITE(10, format, ERR=...) items, on a new file, with the program's floating-point traps.
       // Items by address are read when the statement runs: they live until then.
       std::vector<Item> items;
-      ParseItems(fields_.at(2), items);
-      const std::vector<std::string> words = Words(fields_.at(3));
+      ParseItems(c_.fields.at(2), items);
+      const std::vector<std::string> words = Words(c_.below.empty() ? c_.fields.at(3) : "");
       const std::string error = words.size() > 1 ? words[0].substr(1) : "0";
-      const std::string expected = Quoted(words.back()) + (error == "0" ? "\r\n" : "");
+      const std::string expected = c_.below.empty() ? Quoted(words.back()) + (error == "0" ? "\r\n" : "") : Join(c_.below, "\r\n");
       for (const Way way : {kItemCalls, kTypedCalls, kInMemory}) {
-        way_ = way;
+        where_ = kWayNames[way];
         std::string bytes;
-        if (way == kInMemory) {
-          detail::BeginFormat(text, kErrorBranch);
-        } else {
-          ASSERT_EQ(OpenFile(10, "OUT.TXT", "REPLACE"), 0);
-          BeginWrite(10, text, -1, nullptr, 0, kErrorBranch);
-        }
+        ASSERT_TRUE(way == kInMemory || OpenFile(10, "OUT.TXT", "REPLACE") == 0);
+        if (way == kInMemory) detail::BeginFormat(text, kErrorBranch);
+        else BeginWrite(10, text, -1, nullptr, 0, kErrorBranch);
         runtime::ArmFloatingPointTraps();
         for (const Item& item : items) {
           if (way == kItemCalls) {
@@ -237,57 +250,63 @@ class CaseTest : public EngineRunTest {
         Expect("records", bytes, Records(expected));
       }
     } else if (verb == "read") {
-      // READ(10, format, ERR=..., END=...) items from a file holding the records; each item's
-      // storage is followed by guard bytes that must stay as they were. An error !FNNNN is a READ
-      // without ERR= whose fatal report must end in the message of the fifth field. LOGICAL*2 and
-      // *4 items have no C++ type of their own: their cases run by the item calls alone.
-      const std::string& records = fields_.at(2);
-      const bool ended = records.back() == '$';
-      const std::string lines = Quoted(records.substr(0, records.size() - ended)) + (ended ? "" : "\n");
-      std::ofstream("IN.TXT", std::ios::binary) << Quoted(records.substr(0, records.size() - ended)) << (ended ? "" : "\r\n");
+      // READ(10, format, ERR=..., END=...) items from a file holding the records (one READ each for
+      // records quoted below a case expecting an error); guard bytes follow each item's storage. An
+      // error !FNNNN is a READ without ERR= whose fatal report must end in the last field's message.
+      // LOGICAL*2 and *4 items have no C++ type of their own: their cases run by item calls alone.
+      if (!c_.below.empty()) c_.fields.insert(c_.fields.begin() + 2, "");
       std::vector<Item> items;
-      const std::string error = ParseItems(fields_.at(3), items);
+      const std::string error = ParseItems(c_.fields.at(3), items);
       const bool fatal = error[0] == 'F';
-      const bool typed = std::none_of(items.begin(), items.end(), [](const Item& item) {
-        return item.type == kLogical2 || item.type == kLogical4;
-      });
-      for (const Way way : {kItemCalls, kTypedCalls, kInMemory}) {
-        if (way != kItemCalls && !typed) break;
-        way_ = way;
-        StartRun();
-        if (way != kInMemory) {
-          ASSERT_EQ(OpenFile(10, "IN.TXT", "OLD"), 0);
-        }
-        std::vector<std::string> storage;
-        for (const Item& item : items) storage.emplace_back(item.bytes.size() + 16, '~');
-        int status = 0;
-        Run([&] {
-          const int options = fatal ? 0 : kErrorBranch | kEndBranch;
-          if (way == kInMemory) detail::BeginParse(lines, text, options);
-          else BeginRead(10, text, -1, options);
-          for (std::size_t i = 0; i < items.size(); ++i) {
-            if (way == kItemCalls) {
-              ReadItem(items[i].type, storage[i].data(), items[i].type == kCharacter ? static_cast<int>(items[i].bytes.size()) : 0);
-              continue;
+      const bool typed = std::none_of(items.begin(), items.end(), [](const Item& item) { return item.type == kLogical2 || item.type == kLogical4; });
+      std::vector<std::vector<std::string>> inputs(1, c_.below);  // the records each READ reads
+      const std::string& records = c_.fields[2];
+      const bool ended = records.ends_with('$');
+      if (c_.below.empty()) {
+        inputs[0] = {Quoted(records.substr(0, records.size() - ended))};
+      } else if (error != "0") {
+        inputs.clear();
+        for (const std::string& record : c_.below) inputs.push_back({record});
+      }
+      for (const std::vector<std::string>& input : inputs) {
+        // Each record ends in CR LF on file (a line feed inside a quoted one stays as it is), but
+        // for records followed by $.
+        std::string lines = Join(input, "\n"), file = Join(input, "\r\n");
+        if (ended) lines.pop_back(), file.resize(file.size() - 2);
+        WriteFile("IN.TXT", file);
+        for (const Way way : {kItemCalls, kTypedCalls, kInMemory}) {
+          if (way != kItemCalls && !typed) break;
+          where_ = std::string(kWayNames[way]) + (inputs.size() > 1 ? "records " + Shown(lines) + ": " : "");
+          StartRun();
+          ASSERT_TRUE(way == kInMemory || OpenFile(10, "IN.TXT", "OLD") == 0);
+          std::vector<std::string> storage;
+          for (const Item& item : items) storage.emplace_back(item.bytes.size() + 16, '~');
+          int status = 0;
+          Run([&] {
+            const int options = fatal ? 0 : kErrorBranch | kEndBranch;
+            if (way == kInMemory) detail::BeginParse(lines, text, options);
+            else BeginRead(10, text, -1, options);
+            for (std::size_t i = 0; i < items.size(); ++i) {
+              if (way == kItemCalls) {
+                ReadItem(items[i].type, storage[i].data(), items[i].type == kCharacter ? static_cast<int>(items[i].bytes.size()) : 0);
+                continue;
+              }
+              std::string value = storage[i].substr(0, items[i].bytes.size());
+              Typed(items[i].type, value, [](auto& item) { detail::TakeItem(item); });
+              storage[i].replace(0, value.size(), value);
             }
-            std::string value = storage[i].substr(0, items[i].bytes.size());
-            Typed(items[i].type, value, [](auto& item) { detail::TakeItem(item); });
-            storage[i].replace(0, value.size(), value);
-          }
-          status = EndRead();
-        });
-        if (fatal) {
+            status = EndRead();
+          });
           const std::string unit = way == kInMemory ? "PARSE" : "IN.TXT";
-          Expect("report", streams_.err, "\r\nrun-time error " + error + ": READ(" + unit + ")\r\n- " + Quoted(fields_.at(4)) + "\r\n");
-        } else {
-          Expect("status", std::to_string(status), error);
+          if (fatal) Expect("report", streams_.err, "\r\nrun-time error " + error + ": READ(" + unit + ")\r\n- " + Quoted(c_.fields.at(4)) + "\r\n");
+          else Expect("status", std::to_string(status), error);
+          for (std::size_t i = 0; i < items.size(); ++i) Expect("item storage", storage[i], items[i].bytes + std::string(16, '~'));
         }
-        for (std::size_t i = 0; i < items.size(); ++i) Expect("item storage", storage[i], items[i].bytes + std::string(16, '~'));
       }
     } else if (verb == "open") {
       // OPEN(9, keywords, ERR=...) after making the file (or folder/) named after the error; a
       // refused one creates no X.TXT and leaves the unit unconnected.
-      const std::vector<std::string> expected = Words(fields_.at(2));
+      const std::vector<std::string> expected = Words(c_.fields.at(2));
       if (expected.size() > 1 && expected[1].back() == '/') fs::create_directory(expected[1]);
       if (expected.size() > 1 && expected[1].back() != '/') std::ofstream{expected[1]};
       static const std::map<std::string, KeywordText OpenKeywords::*> names = {
@@ -309,49 +328,50 @@ class CaseTest : public EngineRunTest {
       ASSERT_EQ(OpenFile(10, format.c_str(), nullptr), 0);
       BeginWrite(10, "(' X')", -1, nullptr, 0, kErrorBranch);
       Expect("WRITE", std::to_string(EndWrite()), "0");
-      Expect("output|error", streams_.out + "|" + streams_.err, Quoted(fields_.at(2)) + "|" + Quoted(fields_.at(3)));
-      Expect("CLOSE", std::to_string(Close(10, {fields_.at(4).c_str()}, kErrorBranch)), "0");
-      Expect("file", FileBytes(format), Quoted(fields_.at(5)));
+      Expect("output|error", streams_.out + "|" + streams_.err, Quoted(c_.fields.at(2)) + "|" + Quoted(c_.fields.at(3)));
+      Expect("CLOSE", std::to_string(Close(10, {c_.fields.at(4).c_str()}, kErrorBranch)), "0");
+      Expect("file", FileBytes(format), Quoted(c_.fields.at(5)));
       Expect("user files", FileBytes("CON") + FileBytes("ERR") + FileBytes("NUL"), "USER DATAUSER DATAUSER DATA");
       const auto files = std::distance(fs::directory_iterator("."), fs::directory_iterator());
       Expect("files", std::to_string(files), FileBytes(format) == " X\r\n" ? "4" : "3");
     } else {
-      ADD_FAILURE_AT(file_.c_str(), line_) << "unknown verb " << verb;
+      ADD_FAILURE_AT(c_.file.c_str(), c_.line) << "unknown verb " << verb;
     }
   }
 
  private:
   void Expect(const char* what, const std::string& actual, const std::string& expected) {
-    if (actual != expected) {
-      ADD_FAILURE_AT(file_.c_str(), line_) << kWayNames[way_] << what << "\n  expected " << Shown(expected) << "\n  actual   " << Shown(actual);
-    }
+    if (actual == expected) return;
+    const auto at = std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end()).first;
+    ADD_FAILURE_AT(c_.file.c_str(), c_.line) << where_ << what << " differ in line " << 1 + std::count(actual.begin(), at, '\n')
+                                             << "\n  expected " << Shown(expected) << "\n  actual   " << Shown(actual);
   }
 
-  std::string file_;
-  int line_;
-  Way way_ = kItemCalls;
-  std::vector<std::string> fields_;
+  Case c_;
+  std::string where_;  // the way the statement runs, and which records it reads
 };
 
-// Registers a test named after the file and line of each case.
+// Registers a test named after the file and line of each case, with the texts quoted under it.
 const bool registered = [] {
-  std::vector<fs::path> files;
-  for (const auto& entry : fs::directory_iterator(TRUSS_SOURCE_DIR "/tests/fmtio/cases")) files.push_back(entry.path());
-  std::sort(files.begin(), files.end());
-  for (const fs::path& path : files) {
+  std::vector<Case> cases;
+  for (const fs::path& path : std::set<fs::path>(fs::directory_iterator(TRUSS_SOURCE_DIR "/tests/fmtio/cases"), {})) {
     std::ifstream file(path);
     std::string text;
     for (int line = 1; std::getline(file, text); ++line) {
-      if (text.empty() || text[0] == '#') continue;
-      std::vector<std::string> fields;
+      if (text.starts_with('|')) cases.back().below.push_back(Quoted(text.substr(text.find('"'))));
+      if (text.empty() || text[0] == '#' || text[0] == '|') continue;
+      if (text.ends_with(" |")) text += ' ';  // an empty last field
+      cases.push_back({path.string(), line, {}, {}});
       for (std::size_t at = 0, bar; at != std::string::npos; at = bar == std::string::npos ? bar : bar + 3) {
         bar = text.find(" | ", at);
-        fields.push_back(text.substr(at, bar - at));
+        cases.back().fields.push_back(text.substr(at, bar - at));
       }
-      const std::string name = path.stem().string() + "_" + std::to_string(line);
-      ::testing::RegisterTest("Cases", name.c_str(), nullptr, nullptr, path.c_str(), line,
-                              [path, line, fields] { return new CaseTest(path.string(), line, fields); });
     }
+  }
+  for (const Case& c : cases) {
+    const std::string name = fs::path(c.file).stem().string() + "_" + std::to_string(c.line);
+    ::testing::RegisterTest("Cases", name.c_str(), nullptr, nullptr, c.file.c_str(), c.line,
+                            [c] { return new CaseTest(c); });
   }
   return true;
 }();
