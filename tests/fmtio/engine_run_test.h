@@ -46,13 +46,12 @@ inline std::string Shown(const std::string& bytes) {
   return text + "\"";
 }
 
-// OPEN(unit, FILE=file[, STATUS=status][, RECL=recl]); the status with the error branch.
-inline int OpenFile(int unit, const char* file, const char* status = nullptr, int options = kErrorBranch, int recl = 0) {
-  OpenKeywords keywords;
-  keywords.file = {file};
-  if (status) keywords.status = {status};
-  keywords.recl = recl;
-  return Open(unit, keywords, options);
+// Keywords given by name leave the others empty, as intended: gcc 12 warns wrongly on that.
+#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
+
+// OPEN(unit, FILE=file[, STATUS=status]); the status with the error branch.
+inline int OpenFile(int unit, const char* file, const char* status = nullptr, int options = kErrorBranch) {
+  return Open(unit, {.file = {file}, .status = {status}}, options);
 }
 
 // WRITE(unit, format[, ADVANCE=advance]) with no items; the status with the error branch.
@@ -93,10 +92,7 @@ class EngineRunTest : public ::testing::Test {
   void StartRun(const std::string& input = "", bool interactive = false, std::vector<std::string> arguments = {},
                 std::size_t blockLimit = 0) {
     EndRun();
-    streams_ = {};
-    streams_.input = input;
-    streams_.interactive = interactive;
-    streams_.blockLimit = blockLimit;
+    streams_ = {.input = input, .blockLimit = blockLimit, .interactive = interactive};
     platform::UseMemoryStreams(&streams_);
     arguments_ = {"truss"};
     arguments_.insert(arguments_.end(), arguments.begin(), arguments.end());

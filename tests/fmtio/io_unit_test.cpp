@@ -28,9 +28,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Keywords given by name leave the others empty, as intended: gcc 12 warns wrongly on that.
-#pragma GCC diagnostic ignored "-Wmissing-field-initializers"
-
 // The name F<n>.TXT of the n-th test file (appended: gcc 12 warns wrongly on "F" + text).
 std::string NumberedName(int n) { return std::string("F").append(std::to_string(n)).append(".TXT"); }
 
