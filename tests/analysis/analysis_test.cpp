@@ -191,11 +191,7 @@ TEST(MatrixProductTest, ColumnMajorWithEveryPartialSumRounded) {
 TEST(MemberStiffnessTest, SingleRoundedEntriesSymmetricWhicheverWayRound) {
   // Entry (r, s) of the first block of [C -C; -C C] (r 0: none checked): each is a product of
   // two cosines and the factor E*A/L, the factor kept in double and the whole rounded once.
-  const struct {
-    Member m;
-    int r, s;
-    std::uint32_t bits;
-  } cases[] = {
+  const struct { Member m; int r, s; std::uint32_t bits; } cases[] = {
       {{{0, 2}, {0, 0}, {0, 0}, 200, 3}, 1, 1, Bits(300.0f)},  // along x: the axial term
       {{{0, 3}, {0, 4}, {0, 0}, 5, 1}, 1, 1, 0x3EB851EC},  // 0.36000001, the float nearest 0.36
       {{{0, 3}, {0, 4}, {0, 0}, 5, 1}, 1, 2, 0x3EF5C290},  // 0.48000002, one above the nearest
@@ -222,12 +218,8 @@ TEST(MemberStiffnessTest, SingleRoundedEntriesSymmetricWhicheverWayRound) {
 
 TEST(MemberStressTest, PartialSumsRoundedInTheirOrder) {
   const Member alongX{{0, 4}, {0, 0}, {0, 0}, 200};  // G = (-50, 0, 0, 50, 0, 0)
-  const struct {
-    const char* name;
-    Member m;
-    float D[6];  // x, y, z of node 1, then of node 2
-    float expected;
-  } cases[] = {
+  // D: x, y, z of node 1, then of node 2.
+  const struct { const char* name; Member m; float D[6]; float expected; } cases[] = {
       {"tension", alongX, {0, 0, 0, 0.01f, 0, 0}, 0.5f},
       {"transverse", alongX, {0, 0.01f, 0.02f, 0, 0.03f, 0.04f}, 0.0f},
       {"rigid, exact products", alongX, {0.25f, 0, 0, 0.25f, 0, 0}, 0.0f},

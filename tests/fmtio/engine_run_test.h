@@ -81,8 +81,6 @@ class EngineRunTest : public ::testing::Test {
     platform::UseMemoryStreams(nullptr);
     std::filesystem::current_path(previous_);
     std::error_code ignored;
-    std::filesystem::permissions(folder_, std::filesystem::perms::owner_all, std::filesystem::perm_options::add,
-                                 ignored);
     std::filesystem::remove_all(folder_, ignored);
   }
 

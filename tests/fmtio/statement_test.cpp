@@ -28,10 +28,10 @@ class ReadStatementTest : public EngineRunTest {
     return EndRead();
   }
 
-  // READ(unit, format, ...) of a CHARACTER*length item into text_; the status.
-  int ReadText(int unit, const char* format, int length, int options = kErrorBranch | kEndBranch) {
+  // READ(unit, format, ERR=..., END=...) of a CHARACTER*length item into text_; the status.
+  int ReadText(int unit, const char* format, int length) {
     text_.assign(static_cast<std::size_t>(length), '?');
-    BeginRead(unit, format, -1, options);
+    BeginRead(unit, format, -1, kErrorBranch | kEndBranch);
     ReadItem(kCharacter, text_.data(), length);
     return EndRead();
   }
@@ -70,10 +70,6 @@ TEST_F(ReadStatementTest, ConsoleLinesMustFitTheConsoleBuffer) {
   EXPECT_EQ(ReadText(kDefaultUnit, "(1A80)", 80), 6407);
   StartRun(std::string(50, 'a') + std::string(80, 'b') + "\r\n");
   EXPECT_EQ(ReadText(kDefaultUnit, "(1A80)", 80) == 0 ? text_ : "error", std::string(50, 'a') + std::string(30, 'b'));
-  StartRun("\x1a\r\n");
-  Run([&] { ReadText(kDefaultUnit, "(1A80)", 80, 0); });
-  EXPECT_EQ(EndRun(), 1);
-  EXPECT_EQ(streams_.err, Report("F6501: READ(CON)", 6501));
 }
 
 // Piped input arrives in blocks that split lines anywhere; every line comes through whole.
@@ -169,7 +165,7 @@ TEST_F(WriteStatementTest, ConsoleCarriageControlAndPrompts) {
     for (const char* format : {"(' A')", "('0B')", "('1C')", "('+D')", "(' TRUSS ',/)", "(' NAME: ',$)"}) {
       WriteText(kDefaultUnit, format);
     }
-    const std::string record = " " + std::string(299, 'Y');
+    const std::string record = std::string(" ").append(299, 'Y');  // appended: gcc 12 warns wrongly on " " + text
     WriteText(6, ("('" + record + "')").c_str());
     WriteText(0, "('0Z')");
     std::string expected = "A\r\n\r\nB\r\n\f\r \rC\rD\r\nTRUSS \r\n\r\nNAME: " + record.substr(1) + "\r\n\r\nZ";

@@ -105,12 +105,7 @@ TEST_F(TerminationTest, StopAndFatalEndTheRunAndLeaveTheClosingToTheCatcher) {
 }
 
 TEST_F(TerminationTest, FinishClosesOnceAReportedErrorMakesTheCodeOne) {
-  const struct {
-    int errors;
-    bool throws;
-    int code;
-    std::string err;
-  } cases[] = {
+  const struct { int errors; bool throws; int code; std::string err; } cases[] = {
       {2, false, 1, "\r\nrun-time error F6422: WRITE(A)\r\n- M\r\n\r\nrun-time error F6422: WRITE(B)\r\n- M\r\n"},
       {0, false, 0, ""},  // after a run whose closing failed
       {0, true, 1, std::string("\r\nrun-time error F6423\r\n- ") + ErrorMessage(6423) + "\r\n"},
