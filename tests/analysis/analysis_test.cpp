@@ -40,6 +40,7 @@ int CountedPosition(int i, int j, int NEQ, int MUD) {
   for (int r = 1; r < i; ++r) p += std::min(MUD + 1, NEQ - r + 1);
   return j > i + MUD ? 0 : p + (j - i);
 }
+
 TEST(BandLocationTest, EveryBandShapeAndThePlacesLeftOfTheDiagonal) {
   for (int NEQ = 1; NEQ <= 40; ++NEQ) {
     for (int MUD = 0; MUD < NEQ; ++MUD) {
@@ -135,12 +136,12 @@ TEST(SolveBandTest, IntegerSystemsFactorAndSolveExactly) {
         return static_cast<float>(a);
       };
       std::vector<float> band(kBandCapacity), x(N), R(N, 0.0f);
-      for (int i = 1; i <= N; ++i) {
-        for (int j = i; j <= std::min(i + p, N); ++j) band[CountedPosition(i, j, N, p) - 1] = A(i, j);
-      }
       for (int k = 0; k < N; ++k) x[k] = static_cast<float>((k * 5 + N) % 7 - 3);
       for (int i = 1; i <= N; ++i) {
-        for (int j = 1; j <= N; ++j) R[i - 1] += A(i, j) * x[j - 1];
+        for (int j = 1; j <= N; ++j) {
+          R[i - 1] += A(i, j) * x[j - 1];
+          if (i <= j && j <= i + p) band[CountedPosition(i, j, N, p) - 1] = A(i, j);
+        }
       }
       int IER = 99;
       SolveBand(R.data(), band.data(), N, 1, p, 1, 1e-5f, IER);

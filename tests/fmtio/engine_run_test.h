@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -25,9 +25,7 @@ namespace fmtio {
 // The bytes of a file, or none when it is missing.
 inline std::string FileBytes(const std::string& name) {
   std::ifstream file(name, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << file.rdbuf();
-  return bytes.str();
+  return {std::istreambuf_iterator<char>(file), {}};
 }
 
 inline void WriteFile(const std::string& name, const std::string& bytes) {

@@ -5,10 +5,8 @@
 // engine's bounds against runaway statements.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <array>
 #include <cstring>
-#include <iterator>
 #include <span>
 
 #include "fmtio/read_statement.h"
@@ -20,11 +18,11 @@ namespace {
 
 class ReadStatementTest : public EngineRunTest {
  protected:
-  // READ(unit, format, ERR=..., END=...) of `count` INTEGER*4 items into value_; the status.
-  int ReadInt(int unit, const char* format, int count = 1) {
-    std::fill(std::begin(value_), std::end(value_), -1);
+  // READ(unit, format, ERR=..., END=...) of an INTEGER*4 item into value_; the status.
+  int ReadInt(int unit, const char* format) {
+    value_ = -1;
     BeginRead(unit, format, -1, kErrorBranch | kEndBranch);
-    for (int i = 0; i < count; ++i) ReadItem(kInteger4, &value_[i]);
+    ReadItem(kInteger4, &value_);
     return EndRead();
   }
 
@@ -36,7 +34,7 @@ class ReadStatementTest : public EngineRunTest {
     return EndRead();
   }
 
-  std::int32_t value_[4] = {};
+  std::int32_t value_ = 0;
   std::string text_;
 };
 
@@ -44,24 +42,24 @@ class ReadStatementTest : public EngineRunTest {
 TEST_F(ReadStatementTest, StatementsOnTheConsole) {
   StartRun("3 10 20 30 40\n12\n3\n4 5\n6\n'A\nXB' 7\n8\n");
   // READ(*,*) N, (A(I), I = 1, N): later items may depend on earlier ones.
-  std::int32_t n = 0;
+  std::int32_t n = 0, a[4] = {};
   BeginRead(kDefaultUnit, nullptr, 0);
   ReadItem(kInteger4, &n);
-  for (int i = 0; i < n; ++i) ReadItem(kInteger4, &value_[i]);
+  for (int i = 0; i < n; ++i) ReadItem(kInteger4, &a[i]);
   EXPECT_EQ(EndRead(), 0);
-  EXPECT_EQ(std::vector<int>(value_, value_ + 4), (std::vector<int>{10, 20, 30, 0}));
+  EXPECT_EQ(std::vector<int>(a, a + 4), (std::vector<int>{10, 20, 30, 0}));
   // A unit on CON reads the same console.
   std::string values;
   ASSERT_EQ(OpenFile(10, "CON"), 0);
   for (const char* format : {"(I1)", "(I1)", "*", "*"}) {
     if (format[0] == '*') format = nullptr;
     ReadInt(format ? 10 : kDefaultUnit, format);
-    values += std::to_string(value_[0]);
+    values += std::to_string(value_);
   }
   EXPECT_EQ(values, "1346");
   // A constant over a record end drops the next record's first character.
   EXPECT_EQ(ReadText(kDefaultUnit, nullptr, 2) == 0 ? text_ : "error", "AB");
-  EXPECT_EQ(ReadInt(kDefaultUnit, nullptr) == 0 ? value_[0] : -9, 8);
+  EXPECT_EQ(ReadInt(kDefaultUnit, nullptr) == 0 ? value_ : -9, 8);
   EXPECT_EQ(ReadInt(kDefaultUnit, nullptr), -1);
 }
 
@@ -82,7 +80,7 @@ TEST_F(ReadStatementTest, PipedInputInBlocksLosesNothing) {
   for (const std::size_t block : {1, 7, 132, 0}) {
     StartRun(input, false, {}, block);
     values.clear();
-    while (ReadInt(kDefaultUnit, nullptr) == 0) values += std::to_string(value_[0]) + ' ';
+    while (ReadInt(kDefaultUnit, nullptr) == 0) values += std::to_string(value_) + ' ';
     EXPECT_EQ(values, expected) << "block " << block;
   }
 }
@@ -99,7 +97,7 @@ TEST_F(ReadStatementTest, UnitDefaultsForPadAndBlank) {
   EXPECT_EQ(text_, "CD   ");
   EXPECT_EQ(ReadInt(9, nullptr) + ReadInt(9, nullptr), -2);
   std::string values;
-  for (const char* format : {"(I3)", "(BN,I3)"}) values += ReadInt(8, format) == 0 ? std::to_string(value_[0]) + ' ' : "error ";
+  for (const char* format : {"(I3)", "(BN,I3)"}) values += ReadInt(8, format) == 0 ? std::to_string(value_) + ' ' : "error ";
   EXPECT_EQ(values, "101 11 ");
 }
 
