@@ -1,6 +1,7 @@
 // The compiled format's cursor and the editing of values for output.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cctype>
 #include <charconv>
 #include <cstdint>
@@ -76,6 +77,9 @@ TEST(FormatCursorTest, EveryByteAloneInParentheses) {
 // the same float, and its shortest digits, where they hold more than n + 1 digits, round to n
 // digits as the exact ones do.
 TEST(DecimalDigitsTest, RoundTripsSampledSinglePrecisionPatterns) {
+  const auto text = [](const DecimalDigits& d) {  // sign, digits and exponent as -0.DDDeX
+    return (d.negative ? "-0." : "0.") + std::string(d.digits, d.count) + "e" + std::to_string(d.exponent);
+  };
   int failures = 0;
   for (std::uint64_t pattern = 0; pattern <= 0xFFFFFFFFu && failures < 10; pattern += 4099) {
     const std::uint32_t bits = static_cast<std::uint32_t>(pattern);
@@ -84,24 +88,19 @@ TEST(DecimalDigitsTest, RoundTripsSampledSinglePrecisionPatterns) {
       EXPECT_FALSE(value.finite) << std::hex << bits;
       continue;
     }
-    const std::string digits(value.digits, static_cast<std::size_t>(value.count));
+    const std::string digits(value.digits, static_cast<std::size_t>(value.count)), written = text(value);
     const bool shapeOk = value.finite && value.count >= 1 && value.count <= 17 &&
                          (digits == "0" || (digits.front() != '0' && digits.back() != '0'));
-    const std::string text = std::string(value.negative ? "-" : "") + "0." + digits + "e" + std::to_string(value.exponent);
     float back = 0;
-    std::from_chars(text.data(), text.data() + text.size(), back);
-    std::uint32_t backBits;
-    std::memcpy(&backBits, &back, sizeof backBits);
-    if (!shapeOk || backBits != ((bits & 0x7FFFFFFFu) == 0 ? 0 : bits)) {
+    std::from_chars(written.data(), written.data() + written.size(), back);
+    if (!shapeOk || std::bit_cast<std::uint32_t>(back) != ((bits & 0x7FFFFFFFu) == 0 ? 0 : bits)) {
       ++failures;
-      ADD_FAILURE() << "pattern " << std::hex << bits << " gave " << text;
+      ADD_FAILURE() << "pattern " << std::hex << bits << " gave " << written;
     }
     const DecimalDigits shortest = ShortestDigitsOfReal4(bits);
     for (int n = 0; n + 1 < shortest.count; ++n) {
       DecimalDigits quick = shortest, exact = value;
-      const bool carry = RoundDigits(quick, n);
-      if (carry != RoundDigits(exact, n) || quick.exponent != exact.exponent || quick.negative != exact.negative ||
-          std::string(quick.digits, quick.count) != std::string(exact.digits, exact.count)) {
+      if (RoundDigits(quick, n) != RoundDigits(exact, n) || text(quick) != text(exact)) {
         ++failures;
         ADD_FAILURE() << "pattern " << std::hex << bits << " rounds otherwise to " << std::dec << n << " digits";
       }
