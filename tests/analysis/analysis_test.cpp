@@ -239,8 +239,7 @@ using MemberGeometryTest = fmtio::EngineRunTest;
 TEST_F(MemberGeometryTest, NonNumericLengthWritesTheMessageAndStops) {
   const Member m{{0, nan}, {0, 0}, {0, 0}};
   float T[12] = {};
-  Run([&] { MemberGeometry(T, 1, 2, m.XC, m.YC, m.ZC); });
-  EXPECT_EQ(EndRun(), 2);
+  EXPECT_EQ(RunAlone([&] { MemberGeometry(T, 1, 2, m.XC, m.YC, m.ZC); }), 2);
   // "0" in the record is a line end first; the stop ends the pending line before its message.
   EXPECT_EQ(streams_.out, "\r\nNEGATIVE LENGTH OF MEMBER\r\nStop - Program terminated.\r\n");
 }

@@ -120,6 +120,14 @@ class EngineRunTest : public ::testing::Test {
     }
   }
 
+  // A whole run of its own over `statements`, as a harness makes one; returns its exit code.
+  template <class Statements>
+  int RunAlone(Statements statements) {
+    StartRun();
+    Run(statements);
+    return EndRun();
+  }
+
   std::filesystem::path folder_, previous_;
   platform::MemoryStreams streams_;
   std::vector<std::string> arguments_;

@@ -209,21 +209,9 @@ TEST_F(WriteStatementTest, TypedCallsSpansTextAndOptionBits) {
 constexpr int kPutAsideLimit = 32;                 // statements that can be put aside at once
 constexpr std::size_t kItemListLimit = 64u << 20;  // bytes of one statement's item list
 
-// A test may run the engine more than once, as a harness does.
-class FuzzRegressionTest : public EngineRunTest {
- protected:
-  // One whole run of the engine over `statements`, its end caught; returns the exit code.
-  template <class Statements>
-  int Run(Statements statements) {
-    StartRun();
-    EngineRunTest::Run(statements);
-    return EndRun();
-  }
-};
-
-TEST_F(FuzzRegressionTest, RunEndedInsideAPutAsideWriteLeavesNoStatementForTheNextRun) {
+TEST_F(WriteStatementTest, RunEndedInsideAPutAsideWriteLeavesNoStatementForTheNextRun) {
   const std::int32_t values[3] = {1, 2, 3};
-  EXPECT_EQ(Run([&] {
+  EXPECT_EQ(RunAlone([&] {
               BeginWrite(kDefaultUnit, "(3I3)", -1);
               WriteItem(kInteger4, values, 3, 0);
               // The WRITE begun inside it has a malformed format and no error branch: the run ends.
@@ -232,7 +220,7 @@ TEST_F(FuzzRegressionTest, RunEndedInsideAPutAsideWriteLeavesNoStatementForTheNe
               EndWrite();
             }),
             1);
-  EXPECT_EQ(Run([&] {
+  EXPECT_EQ(RunAlone([&] {
               BeginWrite(kDefaultUnit, "(I3)", -1);
               WriteItem(std::int32_t{7});
               EXPECT_EQ(EndWrite() + EndWrite(), 0);  // the second has no statement left to run
@@ -244,9 +232,9 @@ TEST_F(FuzzRegressionTest, RunEndedInsideAPutAsideWriteLeavesNoStatementForTheNe
 // Statements put aside and one statement's item list are bounded: beyond, a statement is refused
 // with 6700, its items go nowhere, and the next one runs as usual; without the error branch the
 // run ends with the report.
-TEST_F(FuzzRegressionTest, RunawayStatementsAreRefusedWith6700) {
+TEST_F(WriteStatementTest, RunawayStatementsAreRefusedWith6700) {
   std::string statuses, expected;
-  EXPECT_EQ(Run([&] {
+  EXPECT_EQ(RunAlone([&] {
               for (int i = 1; i <= kPutAsideLimit; ++i) {
                 BeginWrite(kDefaultUnit, "(I3)", -1);
                 WriteItem(std::int32_t{i});
@@ -260,7 +248,7 @@ TEST_F(FuzzRegressionTest, RunawayStatementsAreRefusedWith6700) {
   EXPECT_EQ(statuses, "6700" + std::string(kPutAsideLimit, '0'));
   for (int i = kPutAsideLimit; i >= 1; --i) expected.append(i < 10 ? " " : "").append(std::to_string(i)).append("\r\n");
   EXPECT_EQ(streams_.out + streams_.err, expected);
-  EXPECT_EQ(Run([&] { for (int i = 0; i <= kPutAsideLimit; ++i) BeginWrite(kDefaultUnit, "(I3)", -1); }), 1);
+  EXPECT_EQ(RunAlone([&] { for (int i = 0; i <= kPutAsideLimit; ++i) BeginWrite(kDefaultUnit, "(I3)", -1); }), 1);
   EXPECT_EQ(streams_.err, Report("F6700", 6700));
   const std::string chunk(kItemListLimit / 4, 'x');
   const auto write = [&](int options, int chunks, const std::string& text) {
@@ -269,10 +257,10 @@ TEST_F(FuzzRegressionTest, RunawayStatementsAreRefusedWith6700) {
     statuses += std::to_string(EndWrite());
   };
   statuses.clear();
-  EXPECT_EQ(Run([&] { write(kErrorBranch, 4, chunk); write(kErrorBranch, 1, "ok"); }), 0);
+  EXPECT_EQ(RunAlone([&] { write(kErrorBranch, 4, chunk); write(kErrorBranch, 1, "ok"); }), 0);
   EXPECT_EQ(statuses, "67000");
   EXPECT_EQ(streams_.out, "k\r\n");
-  EXPECT_EQ(Run([&] { write(0, 4, chunk); }), 1);
+  EXPECT_EQ(RunAlone([&] { write(0, 4, chunk); }), 1);
   EXPECT_EQ(streams_.err, Report("F6700", 6700));
 }
 
