@@ -106,9 +106,8 @@ TEST_F(EngineTest, PipedInputInBlocksLosesNothing) {
 TEST_F(EngineTest, UnitDefaultsForPadAndBlank) {
   WriteFile("PAD.TXT", "AB\nCD");
   WriteFile("BLANK.TXT", "1 1\n1 1\n");
-  ASSERT_EQ(Open(9, {.file = {"PAD.TXT"}, .pad = {"NO"}}, kErrorBranch) +
-                Open(8, {.file = {"BLANK.TXT"}, .blank = {"ZERO"}}, kErrorBranch),
-            0);
+  ASSERT_EQ(0, Open(9, {.file = {"PAD.TXT"}, .pad = {"NO"}}, kErrorBranch) +
+                   Open(8, {.file = {"BLANK.TXT"}, .blank = {"ZERO"}}, kErrorBranch));
   EXPECT_EQ(ReadText(9, "(A5)", 5), 6601);
   EXPECT_EQ(ReadText(9, "(A2)", 5), 0);
   EXPECT_EQ(text_, "CD   ");
@@ -226,21 +225,19 @@ constexpr std::size_t kItemListLimit = 64u << 20;  // bytes of one statement's i
 
 TEST_F(EngineTest, RunEndedInsideAPutAsideWriteLeavesNoStatementForTheNextRun) {
   const std::int32_t values[3] = {1, 2, 3};
-  EXPECT_EQ(RunAlone([&] {
-              BeginWrite(kDefaultUnit, "(3I3)", -1);
-              WriteItem(kInteger4, values, 3, 0);
-              // The WRITE begun inside it has a malformed format and no error branch: the run ends.
-              BeginWrite(kDefaultUnit, "(I3", -1);
-              WriteItem(std::int32_t{4});
-              EndWrite();
-            }),
-            1);
-  EXPECT_EQ(RunAlone([&] {
-              BeginWrite(kDefaultUnit, "(I3)", -1);
-              WriteItem(std::int32_t{7});
-              EXPECT_EQ(EndWrite() + EndWrite(), 0);  // the second has no statement left to run
-            }),
-            0);
+  EXPECT_EQ(1, RunAlone([&] {
+    BeginWrite(kDefaultUnit, "(3I3)", -1);
+    WriteItem(kInteger4, values, 3, 0);
+    // The WRITE begun inside it has a malformed format and no error branch: the run ends.
+    BeginWrite(kDefaultUnit, "(I3", -1);
+    WriteItem(std::int32_t{4});
+    EndWrite();
+  }));
+  EXPECT_EQ(0, RunAlone([&] {
+    BeginWrite(kDefaultUnit, "(I3)", -1);
+    WriteItem(std::int32_t{7});
+    EXPECT_EQ(EndWrite() + EndWrite(), 0);  // the second has no statement left to run
+  }));
   EXPECT_EQ(streams_.out + streams_.err, " 7\r\n") << "the statement put aside in the first run ran in the second";
 }
 
@@ -249,17 +246,16 @@ TEST_F(EngineTest, RunEndedInsideAPutAsideWriteLeavesNoStatementForTheNextRun) {
 // run ends with the report.
 TEST_F(EngineTest, RunawayStatementsAreRefusedWith6700) {
   std::string statuses, expected;
-  EXPECT_EQ(RunAlone([&] {
-              for (int i = 1; i <= kPutAsideLimit; ++i) {
-                BeginWrite(kDefaultUnit, "(I3)", -1);
-                WriteItem(std::int32_t{i});
-              }
-              BeginWrite(kDefaultUnit, "(I3)", -1, nullptr, 0, kErrorBranch);
-              WriteItem(std::int32_t{99});
-              statuses = std::to_string(EndWrite());
-              for (int i = kPutAsideLimit; i >= 1; --i) statuses += std::to_string(EndWrite());
-            }),
-            0);
+  EXPECT_EQ(0, RunAlone([&] {
+    for (int i = 1; i <= kPutAsideLimit; ++i) {
+      BeginWrite(kDefaultUnit, "(I3)", -1);
+      WriteItem(std::int32_t{i});
+    }
+    BeginWrite(kDefaultUnit, "(I3)", -1, nullptr, 0, kErrorBranch);
+    WriteItem(std::int32_t{99});
+    statuses = std::to_string(EndWrite());
+    for (int i = kPutAsideLimit; i >= 1; --i) statuses += std::to_string(EndWrite());
+  }));
   EXPECT_EQ(statuses, "6700" + std::string(kPutAsideLimit, '0'));
   for (int i = kPutAsideLimit; i >= 1; --i) expected.append(i < 10 ? " " : "").append(std::to_string(i)).append("\r\n");
   EXPECT_EQ(streams_.out + streams_.err, expected);
@@ -323,10 +319,7 @@ TEST_F(EngineTest, UnitsAndFiles) {
   EXPECT_EQ(OpenFile(71, "F71.TXT", "NEW"), 0);
 }
 
-struct ChildResult {
-  int exitCode;
-  std::string out, err;  // the child's standard output and error
-};
+struct ChildResult { int exitCode; std::string out, err; };  // the child's exit code, standard output and error
 
 // Runs `body` in a child process with real standard streams (1 and 2 into files of the folder);
 // the child ends with _exit, never returning into the tests.
@@ -429,13 +422,8 @@ TEST_F(EngineTest, EveryEndWritesTheUnitsOut) {
       runtime::DisarmFloatingPointTraps();
       OpenFile(10, "KEPT.TXT", "NEW");
       WriteText(10, "(' KEPT')");
-      int exitCode = 0;
-      try {
-        c.statements();
-      } catch (const runtime::RunEnded& end) {
-        exitCode = end.exitCode;
-      }
-      ::_exit(runtime::Finish(exitCode));
+      Run(c.statements);
+      ::_exit(runtime::Finish(exitCode_));
     });
     EXPECT_EQ(child.exitCode, c.exitCode) << c.err;
     EXPECT_EQ(child.out + child.err, c.err) << Shown(child.err);
@@ -466,9 +454,8 @@ TEST_F(EngineTest, FileDispositions) {
   WriteFile("A.TXT", "OLD\r\n");
   WriteFile("P.TXT", "OLD\r\n");
   const OpenKeywords append{.file = {"A.TXT"}, .access = {"APPEND"}}, position{.file = {"P.TXT"}, .position = {"APPEND"}};
-  ASSERT_EQ(OpenFile(10, "KEEP.TXT", "NEW") + OpenFile(11, "DELETE.TXT", "NEW") + OpenFile(12, "STAYS.TXT", "NEW") +
-                OpenFile(13, "R.TXT", "REPLACE") + Open(14, append) + Open(15, position),
-            0);
+  ASSERT_EQ(0, OpenFile(10, "KEEP.TXT", "NEW") + OpenFile(11, "DELETE.TXT", "NEW") + OpenFile(12, "STAYS.TXT", "NEW") +
+                   OpenFile(13, "R.TXT", "REPLACE") + Open(14, append) + Open(15, position));
   for (int unit = 10; unit <= 15; ++unit) WriteText(unit, "('NEW',/,'1TWO')");
   EXPECT_EQ(Close(10, {"KEEP"}) + Close(11, {"delete "}) + Close(9) + Close(7), 0);
   EXPECT_EQ(Close(12, {"MAYBE"}, kErrorBranch), 6304);
