@@ -60,8 +60,8 @@ TEST(ErrorMessageTest, EveryEngineErrorHasATextAndKeywordErrorsNoUnit) {
 // Hooks that log what the run-time support asks of the layers above; the closing may report
 // errors (and go on) or throw one out.
 std::string out, err;
-int closings = 0, errorsInClosing = 0;
-bool throwInClosing = false, closingFinished = false;
+int closings, errorsInClosing;
+bool throwInClosing, closingFinished;
 
 void CloseUnitsHook() {
   ++closings;
@@ -72,29 +72,24 @@ void CloseUnitsHook() {
   closingFinished = true;
 }
 
-class TerminationTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    out.clear(), err.clear();
-    closings = errorsInClosing = 0;
-    throwInClosing = closingFinished = false;
-    SetHooks({[](const char* b, std::size_t n) { out.append(b, n); },
-              [](const char* b, std::size_t n) { err.append(b, n); }, [] { out += "<line end>"; }, CloseUnitsHook});
-  }
-};
-
 // The stop leaves the closing to the one who catches the end of the run, which calls Finish.
-TEST_F(TerminationTest, FinishClosesOnceAReportedErrorMakesTheCodeOne) {
+TEST(TerminationTest, FinishClosesOnceAReportedErrorMakesTheCodeOne) {
   const struct { int errors; bool throws; int code; std::string err; } cases[] = {
       {2, false, 1, "\r\nrun-time error F6422: WRITE(A)\r\n- M\r\n\r\nrun-time error F6422: WRITE(B)\r\n- M\r\n"},
       {0, false, 0, ""},  // after a run whose closing failed
       {0, true, 1, std::string("\r\nrun-time error F6423\r\n- ") + ErrorMessage(6423) + "\r\n"},
   };
   for (const auto& c : cases) {
-    SetUp();  // a new run (new hooks) closes again
+    // A new run (new hooks) closes again.
+    out.clear(), err.clear();
+    closings = 0;
+    closingFinished = false;
     errorsInClosing = c.errors;
     throwInClosing = c.throws;
+    SetHooks({[](const char* b, std::size_t n) { out.append(b, n); },
+              [](const char* b, std::size_t n) { err.append(b, n); }, [] { out += "<line end>"; }, CloseUnitsHook});
     EXPECT_THROW(Stop(), RunEnded);
+    EXPECT_EQ(out, "<line end>Stop - Program terminated.\r\n");
     EXPECT_EQ(closings, 0);
     EXPECT_FALSE(Terminating());
     EXPECT_EQ(Finish(0), c.code);
