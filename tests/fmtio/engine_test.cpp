@@ -10,7 +10,6 @@
 #include <unistd.h>
 
 #include <array>
-#include <cstring>
 #include <functional>
 #include <set>
 #include <span>
@@ -78,9 +77,7 @@ TEST_F(EngineTest, ReadStatementsOnTheConsole) {
   EXPECT_EQ(ReadText(kDefaultUnit, nullptr, 2) == 0 ? text_ : "error", "AB");
   EXPECT_EQ(ReadInt(kDefaultUnit, nullptr) == 0 ? value_ : -9, 8);
   EXPECT_EQ(ReadInt(kDefaultUnit, nullptr), -1);
-}
-
-TEST_F(EngineTest, ConsoleLinesMustFitTheConsoleBuffer) {
+  // A console line must fit the console's buffer.
   StartRun(std::string(131, 'x') + "\r\n");
   EXPECT_EQ(ReadText(kDefaultUnit, "(1A80)", 80), 6407);
   StartRun(std::string(50, 'a') + std::string(80, 'b') + "\r\n");
@@ -128,14 +125,13 @@ TEST_F(EngineTest, WriteStatementsOnOneFile) {
   EXPECT_EQ(EndWrite(), 0);
   // ADVANCE='NO' and $ continue the line; ADVANCE='NO' does not hold back a record ended by
   // reversion.
-  const struct { const char* format; const char* advance; int items; } statements[] = {
-      {"(I1)", "no  ", 1}, {"(I1,$)", nullptr, 1}, {"(I1)", "YES", 1}, {"(I1)", "NO", 2}};
-  int item = 0;
-  for (const auto& statement : statements) {
-    BeginWrite(10, statement.format, -1, statement.advance, statement.advance ? static_cast<int>(std::strlen(statement.advance)) : 0);
-    for (int i = 0; i < statement.items; ++i) WriteItem(++item);
-    EXPECT_EQ(EndWrite(), 0);
-  }
+  EXPECT_EQ(WriteText(10, "('1')", kErrorBranch, "no  "), 0);
+  EXPECT_EQ(WriteText(10, "('2',$)"), 0);
+  EXPECT_EQ(WriteText(10, "('3')", kErrorBranch, "YES"), 0);
+  BeginWrite(10, "(I1)", -1, "NO", 2);
+  WriteItem(4);
+  WriteItem(5);
+  EXPECT_EQ(EndWrite(), 0);
   EXPECT_EQ(WriteText(10, "('.')"), 0);
   // WRITE(10,'(2I2)') 1, F(2), where F writes two statements, one nested in the other: a WRITE
   // begun while another is assembled puts the other aside.
