@@ -89,21 +89,19 @@ TEST(DecimalDigitsTest, RoundTripsSampledSinglePrecisionPatterns) {
       continue;
     }
     const std::string digits(value.digits, static_cast<std::size_t>(value.count)), written = text(value);
-    const bool shapeOk = value.finite && value.count >= 1 && value.count <= 17 &&
-                         (digits == "0" || (digits.front() != '0' && digits.back() != '0'));
     float back = 0;
     std::from_chars(written.data(), written.data() + written.size(), back);
-    if (!shapeOk || std::bit_cast<std::uint32_t>(back) != ((bits & 0x7FFFFFFFu) == 0 ? 0 : bits)) {
-      ++failures;
-      ADD_FAILURE() << "pattern " << std::hex << bits << " gave " << written;
-    }
+    const bool roundTrips = value.finite && value.count >= 1 && value.count <= 17 &&
+                            (digits == "0" || (digits.front() != '0' && digits.back() != '0')) &&
+                            std::bit_cast<std::uint32_t>(back) == ((bits & 0x7FFFFFFFu) == 0 ? 0 : bits);
+    failures += !roundTrips;
+    EXPECT_TRUE(roundTrips) << "pattern " << std::hex << bits << " gave " << written;
     const DecimalDigits shortest = ShortestDigitsOfReal4(bits);
     for (int n = 0; n + 1 < shortest.count; ++n) {
       DecimalDigits quick = shortest, exact = value;
-      if (RoundDigits(quick, n) != RoundDigits(exact, n) || text(quick) != text(exact)) {
-        ++failures;
-        ADD_FAILURE() << "pattern " << std::hex << bits << " rounds otherwise to " << std::dec << n << " digits";
-      }
+      const bool same = RoundDigits(quick, n) == RoundDigits(exact, n) && text(quick) == text(exact);
+      failures += !same;
+      EXPECT_TRUE(same) << "pattern " << std::hex << bits << " rounds otherwise to " << std::dec << n << " digits";
     }
   }
 }
