@@ -28,17 +28,13 @@ class EngineTest : public EngineRunTest {
   // READ(unit, format, ERR=..., END=...) of an INTEGER*4 item into value_; the status.
   int ReadInt(int unit, const char* format) {
     value_ = -1;
-    BeginRead(unit, format, -1, kErrorBranch | kEndBranch);
-    ReadItem(kInteger4, &value_);
-    return EndRead();
+    return Read(Options{kErrorBranch | kEndBranch}, unit, format, value_);
   }
 
   // READ(unit, format, ERR=..., END=...) of a CHARACTER*length item into text_; the status.
   int ReadText(int unit, const char* format, int length) {
     text_.assign(static_cast<std::size_t>(length), '?');
-    BeginRead(unit, format, -1, kErrorBranch | kEndBranch);
-    ReadItem(kCharacter, text_.data(), length);
-    return EndRead();
+    return Read(Options{kErrorBranch | kEndBranch}, unit, format, std::span(text_));
   }
 
   // Names in the folder, sorted.
@@ -180,9 +176,7 @@ TEST_F(EngineTest, ConsoleCarriageControlAndPrompts) {
     EXPECT_EQ(streams_.out, expected) << "interactive " << interactive << ": " << Shown(streams_.out);
     char reply[80];
     WriteText(kDefaultUnit, "(' NAME: ',$)", 0);
-    BeginRead(kDefaultUnit, "(1A80)", -1);
-    ReadItem(kCharacter, reply, 80);
-    EXPECT_EQ(EndRead(), 0);
+    EXPECT_EQ(Read(kDefaultUnit, "(1A80)", reply), 0);
     EXPECT_EQ(std::string(reply, 8), "DATA.TXT");
     for (const char* format : {"(' NEXT')", "(' A',$)", "(' B')"}) WriteText(kDefaultUnit, format, 0);
     // CLOSE(0) ends the pending line and leaves the console connected; a re-OPEN of unit 6 ends
@@ -392,9 +386,7 @@ TEST_F(EngineTest, EveryEndWritesTheUnitsOut) {
        }, [] {
          char text[9];
          OpenFile(11, "DATA.DAT", "OLD");
-         BeginRead(11, "(A9)", -1);
-         ReadItem(kCharacter, text, 9);
-         EndRead();
+         Read(11, "(A9)", text);
          WriteText(11, "(' A RECORD BEYOND THE SIZE LIMIT OF THE FILE, WHICH IS SIXTY-FOUR BYTES')");
        }, 1, Report("F6423: WRITE(DATA.DAT)", 6423)},
       // A trap: the process ends from the trap itself.
@@ -434,9 +426,7 @@ TEST_F(EngineTest, EveryEndWritesTheUnitsOut) {
 TEST_F(EngineTest, EndlessDevices) {
   ASSERT_EQ(OpenFile(11, "/dev/zero", "OLD") + OpenFile(20, "/dev/full", "OLD"), 0);
   char text[8];
-  BeginRead(11, "(A8)", -1, kErrorBranch);
-  ReadItem(kCharacter, text, 8);
-  EXPECT_EQ(EndRead(), 6601);
+  EXPECT_EQ(Read(Options{kErrorBranch}, 11, "(A8)", text), 6601);
   EXPECT_EQ(WriteText(20, "(' RECORD')"), 0);
   EXPECT_EQ(Close(20, {}, kErrorBranch), 6422);
   EXPECT_EQ(Close(20, {}, kErrorBranch), 0);
@@ -473,9 +463,7 @@ TEST_F(EngineTest, OtherConnections) {
   struct Case { OpenKeywords keywords; std::function<void()> statements; std::string bytes; };
   const Case cases[] = {
       {{.file = {"F.TXT"}, .carriageControl = {"INTERPRETED"}}, [] {
-         for (const char* format : {"('1PAGE',/,'1NEXT')", "(' BLANK')", "('0ZERO')", "('+PLUS')", "(1X,'X')"}) {
-           WriteText(10, format);
-         }
+         for (const char* format : {"('1PAGE',/,'1NEXT')", "(' BLANK')", "('0ZERO')", "('+PLUS')", "(1X,'X')"}) WriteText(10, format);
          BeginWrite(10, "(I130)", -1);
          WriteItem(5);
          EndWrite();
@@ -487,9 +475,7 @@ TEST_F(EngineTest, OtherConnections) {
       {{.file = {"F.TXT"}}, [] {
          char text[4] = "~~~";
          WriteText(10, "('NEW')");
-         BeginRead(10, "(A3)", -1, kErrorBranch | kEndBranch);
-         ReadItem(kCharacter, text, 3);
-         EXPECT_EQ(EndRead(), -1);
+         EXPECT_EQ(Read(Options{kErrorBranch | kEndBranch}, 10, "(A3)", std::span(text, 3)), -1);
          EXPECT_STREQ(text, "~~~");
          WriteText(10, "('MORE')");
        }, "NEW\r\nMORE\r\n"},
@@ -526,13 +512,10 @@ TEST_F(EngineTest, BlankFileNames) {
   StartRun("", false, {" ARG1.TXT ", "ARG2.TXT", "OUT.TXT", "IN.TXT"});
   EXPECT_EQ(OpenFile(9, std::string(80, ' ').c_str(), "NEW") + OpenFile(7, " ", "NEW"), 0);
   // WRITE(12,'(I3)') 5 and READ(13,*) N with no OPEN.
-  BeginWrite(12, "(I3)", -1);
-  WriteItem(5);
-  EXPECT_EQ(EndWrite(), 0);
   std::int32_t n = 0;
-  BeginRead(13, nullptr, 0);
-  ReadItem(kInteger4, &n);
-  EXPECT_EQ(EndRead() + EndRun(), 0);
+  EXPECT_EQ(Write(12, "(I3)", 5), 0);
+  EXPECT_EQ(Read(13, nullptr, n), 0);
+  EXPECT_EQ(EndRun(), 0);
   EXPECT_EQ(n, 42);
   EXPECT_EQ(streams_.out, "") << "no question while arguments are left";
   EXPECT_EQ(Listing(), "ARG1.TXT ARG2.TXT IN.TXT OUT.TXT");
