@@ -464,9 +464,7 @@ TEST_F(EngineTest, OtherConnections) {
   const Case cases[] = {
       {{.file = {"F.TXT"}, .carriageControl = {"INTERPRETED"}}, [] {
          for (const char* format : {"('1PAGE',/,'1NEXT')", "(' BLANK')", "('0ZERO')", "('+PLUS')", "(1X,'X')"}) WriteText(10, format);
-         BeginWrite(10, "(I130)", -1);
-         WriteItem(5);
-         EndWrite();
+         Write(10, "(I130)", 5);
        }, "\f\r \rPAGE\r\n1NEXT\r\nBLANK\r\n\r\nZERO\rPLUS\r\nX\r\n" + std::string(128, ' ') + "5\r\n"},
       {{.file = {"F.TXT"}, .access = {"DIRECT"}, .form = {"FORMATTED"}, .recl = 70}, [] {
          WriteText(10, "('AB')");
