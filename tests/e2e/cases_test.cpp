@@ -80,18 +80,14 @@ std::vector<std::string> Split(const std::string& line) {
   return words;
 }
 
-std::size_t Records(const std::string& text) {
-  std::size_t records = 0;
-  for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at + 2)) ++records;
-  return records;
-}
-
 bool Holds(const std::string& actual, const std::string& op, const std::string& expected) {
   if (op == "=") return actual == expected;
   if (op == "^") return actual.starts_with(expected);
   if (op == "$") return actual.ends_with(expected);
   if (op == "~" || op == "!~") return (actual.find(expected) != std::string::npos) == (op == "~");
-  if (op == "#") return std::to_string(Records(actual)) == expected;
+  std::size_t records = 0;  // #: the number of records
+  for (std::size_t at = actual.find("\r\n"); at != std::string::npos; at = actual.find("\r\n", at + 2)) ++records;
+  if (op == "#") return std::to_string(records) == expected;
   throw std::runtime_error("unknown check " + op);
 }
 
@@ -109,8 +105,9 @@ class CaseTest : public testing::Test {
   void TestBody() override {
     if (!case_.error.empty()) FAIL() << case_.error;
     const RunResult run = RunProgram(case_.answers, case_.inputs, case_.args);
-    std::map<std::string, std::string> subjects = {{"out", run.out}, {"err", run.err},
-                                                   {"exit", std::to_string(run.exitCode)}, {"files", ""}};
+    // A check's subject is a stream, the exit code, the list of files or a file by its name.
+    std::map<std::string, std::string> subjects = run.files;
+    subjects.insert({{"out", run.out}, {"err", run.err}, {"exit", std::to_string(run.exitCode)}, {"files", ""}});
     for (const auto& [name, contents] : run.files) {
       subjects["files"] += (subjects["files"].empty() ? "" : " ") + name;
       const bool input = std::any_of(case_.inputs.begin(), case_.inputs.end(),
@@ -122,14 +119,12 @@ class CaseTest : public testing::Test {
       EXPECT_TRUE(run.out.ends_with("Stop - Program terminated.\r\n")) << Show(run.out);
     }
     for (const Check& check : case_.checks) {
-      const auto stream = subjects.find(check.subject);
-      const auto file = run.files.find(check.subject);
-      if (stream == subjects.end() && file == run.files.end()) {
+      const auto subject = subjects.find(check.subject);
+      if (subject == subjects.end()) {
         ADD_FAILURE_AT(file_.c_str(), check.line) << "no file " << check.subject << " is left";
-      } else if (const std::string& actual = stream != subjects.end() ? stream->second : file->second;
-                 !Holds(actual, check.op, check.value)) {
+      } else if (!Holds(subject->second, check.op, check.value)) {
         ADD_FAILURE_AT(file_.c_str(), check.line) << check.subject << " " << check.op << " fails; expected\n"
-                                                  << Show(check.value) << "\nactual\n" << Show(actual);
+                                                  << Show(check.value) << "\nactual\n" << Show(subject->second);
       }
     }
   }
