@@ -1,5 +1,5 @@
 // Faults around the program rather than in its data: a full disk, a file size limit, files and
-// folders it may not use, a pipe, an interrupt. Each run keeps what it had written and
+// folders it may not use, an interrupt. Each run keeps what it had written and
 // overwrites nothing.
 #include <gtest/gtest.h>
 #include <signal.h>
