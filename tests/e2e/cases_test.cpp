@@ -110,8 +110,7 @@ class CaseTest : public testing::Test {
     subjects.insert({{"out", run.out}, {"err", run.err}, {"exit", std::to_string(run.exitCode)}, {"files", ""}});
     for (const auto& [name, contents] : run.files) {
       subjects["files"] += (subjects["files"].empty() ? "" : " ") + name;
-      const bool input = std::any_of(case_.inputs.begin(), case_.inputs.end(),
-                                     [&](const InputFile& in) { return in.name == name; });
+      const bool input = std::ranges::any_of(case_.inputs, [&](const InputFile& in) { return in.name == name; });
       EXPECT_TRUE(input || contents.empty() || contents.ends_with("\r\n")) << name << " ends within a record";
     }
     const bool option = !case_.args.empty() && case_.args[0].starts_with("--");  // --help, --version
@@ -153,11 +152,8 @@ void ReadCaseFile(const std::string& file) {
   auto finish = [&] {
     if (name.empty()) return;
     for (const Check& check : defaults.checks) {
-      if (!check.Whole() || std::none_of(current.checks.begin(), current.checks.end(), [&](const Check& own) {
-            return own.subject == check.subject && own.Whole();
-          })) {
-        current.checks.push_back(check);
-      }
+      const auto replaces = [&](const Check& own) { return own.subject == check.subject && own.Whole(); };
+      if (!check.Whole() || std::ranges::none_of(current.checks, replaces)) current.checks.push_back(check);
     }
     Register(file, name, caseLine, current);
     name.clear();
@@ -202,7 +198,7 @@ void ReadCaseFile(const std::string& file) {
         caseLine = lineNumber;
       } else if (directive == "put") {
         std::vector<InputFile>& inputs = target->inputs;
-        auto same = std::find_if(inputs.begin(), inputs.end(), [&](const InputFile& in) { return in.name == word(1); });
+        auto same = std::ranges::find_if(inputs, [&](const InputFile& in) { return in.name == word(1); });
         if (same == inputs.end()) same = inputs.insert(same, {word(1), ""});
         same->contents = value(2);
       } else if (directive == "edit" || directive == "editall") {
