@@ -1,6 +1,5 @@
 // Faults around the program rather than in its data: a full disk, a file size limit, files and
-// folders it may not use, an interrupt. Each run keeps what it had written and
-// overwrites nothing.
+// folders it may not use, an interrupt. Each run keeps what it had written and overwrites nothing.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -52,9 +51,8 @@ class FaultsTest : public ::testing::Test {
   // Runs the tower in folder/`runIn` with the report at folder/`report`, where a write fails after
   // `fitted` bytes of the report (or else of the plot file): that file is cut back to the last
   // record that fitted whole, the other one holds whole records, and the run ends with the write
-  // failure. With `limit` the
-  // program runs under that file size limit and the limit signal's default action; the test
-  // itself writes no file while they hold.
+  // failure. With `limit` the program runs under that file size limit and the limit signal's
+  // default action; the test itself writes no file while they hold.
   void ExpectCutShort(const std::string& runIn, const std::string& report, bool reportCut, std::size_t fitted,
                       const std::string& code, const std::string& message, rlim_t limit = RLIM_INFINITY) {
     const fs::path reportPath = folder_ / report, plotPath = folder_ / runIn / "TRUSS.GRP";
