@@ -108,10 +108,11 @@ class CaseTest : public testing::Test {
     // A check's subject is a stream, the exit code, the list of files or a file by its name.
     std::map<std::string, std::string> subjects = run.files;
     subjects.insert({{"out", run.out}, {"err", run.err}, {"exit", std::to_string(run.exitCode)}, {"files", ""}});
-    for (const auto& [name, contents] : run.files) {
-      subjects["files"] += (subjects["files"].empty() ? "" : " ") + name;
-      const bool input = std::ranges::any_of(case_.inputs, [&](const InputFile& in) { return in.name == name; });
-      EXPECT_TRUE(input || contents.empty() || contents.ends_with("\r\n")) << name << " ends within a record";
+    for (const auto& file : run.files) {
+      subjects["files"] += (subjects["files"].empty() ? "" : " ") + file.first;
+      const bool input = std::ranges::any_of(case_.inputs, [&](const InputFile& in) { return in.name == file.first; });
+      const bool whole = file.second.empty() || file.second.ends_with("\r\n");
+      EXPECT_TRUE(input || whole) << file.first << " ends within a record";
     }
     const bool option = !case_.args.empty() && case_.args[0].starts_with("--");  // --help, --version
     if ((run.exitCode == 0 || run.exitCode == 2) && !option) {
