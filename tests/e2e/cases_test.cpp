@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <map>
+#include <regex>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -24,6 +24,7 @@ struct Check {
   std::string subject;  // out, err, exit, files or a file name
   std::string op;
   std::string value;
+  bool Whole() const { return op != "~" && op != "!~"; }
 };
 
 struct Case {
@@ -51,8 +52,7 @@ std::string Decode(const std::string& text) {
       i = colon + 1;
     } else {
       const std::string from = "rntf0", to = std::string("\r\n\t\f") + '\0';
-      const std::size_t at = from.find(c);
-      bytes += at == std::string::npos ? c : to[at];
+      bytes += from.find(c) == std::string::npos ? c : to[from.find(c)];
     }
   }
   return bytes;
@@ -71,50 +71,31 @@ std::string ToConsole(const std::string& report) {
 
 // The words of a line: bare words, and quoted words kept with their quotes.
 std::vector<std::string> Split(const std::string& line) {
+  static const std::regex word(R"("(\\.|[^"\\])*"|[^ "][^ ]*|")");
   std::vector<std::string> words;
-  for (std::size_t i = 0; i < line.size();) {
-    if (line[i] == ' ') {
-      ++i;
-      continue;
-    }
-    std::size_t end = i + 1;
-    if (line[i] == '"') {
-      while (end < line.size() && line[end] != '"') end += line[end] == '\\' ? 2 : 1;
-      if (end >= line.size()) throw std::runtime_error("unclosed quote");
-      ++end;
-    } else {
-      end = line.find(' ', i);
-      if (end == std::string::npos) end = line.size();
-    }
-    words.push_back(line.substr(i, end - i));
-    i = end;
+  for (std::sregex_iterator at(line.begin(), line.end(), word), end; at != end; ++at) {
+    if (at->str() == "\"") throw std::runtime_error("unclosed quote");
+    words.push_back(at->str());
   }
   return words;
-}
-
-// Shows bytes with their escapes, a line to a record, cut short where they are long.
-std::string Show(const std::string& bytes) {
-  std::string shown;
-  for (const unsigned char c : bytes.substr(0, 3000)) {
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "\\x%02X", c);
-    shown += c == '\n' ? "\\n\n" : c == '\r' ? "\\r" : c < 32 || c >= 127 || c == '\\' ? hex : std::string(1, c);
-  }
-  return bytes.size() > 3000 ? shown + "... (" + std::to_string(bytes.size()) + " bytes)" : shown;
 }
 
 bool Holds(const std::string& actual, const std::string& op, const std::string& expected) {
   if (op == "=") return actual == expected;
   if (op == "^") return actual.starts_with(expected);
   if (op == "$") return actual.ends_with(expected);
-  if (op == "~") return actual.find(expected) != std::string::npos;
-  if (op == "!~") return actual.find(expected) == std::string::npos;
-  if (op == "#") {
-    std::size_t records = 0;
-    for (std::size_t at = actual.find("\r\n"); at != std::string::npos; at = actual.find("\r\n", at + 2)) ++records;
-    return std::to_string(records) == expected;
-  }
+  if (op == "~" || op == "!~") return (actual.find(expected) != std::string::npos) == (op == "~");
+  std::size_t records = 0;  // #: the number of records
+  for (std::size_t at = actual.find("\r\n"); at != std::string::npos; at = actual.find("\r\n", at + 2)) ++records;
+  if (op == "#") return std::to_string(records) == expected;
   throw std::runtime_error("unknown check " + op);
+}
+
+// Bytes as a quoted C string, a line to a record, cut short where they are long.
+std::string Show(const std::string& bytes) {
+  std::string shown = testing::PrintToString(bytes.substr(0, 3000));
+  for (std::size_t at = 0; (at = shown.find("\\n", at)) != std::string::npos; at += 3) shown.insert(at + 2, "\n");
+  return bytes.size() > 3000 ? shown + "... (" + std::to_string(bytes.size()) + " bytes)" : shown;
 }
 
 class CaseTest : public testing::Test {
@@ -124,31 +105,26 @@ class CaseTest : public testing::Test {
   void TestBody() override {
     if (!case_.error.empty()) FAIL() << case_.error;
     const RunResult run = RunProgram(case_.answers, case_.inputs, case_.args);
-    std::string names;
+    // A check's subject is a stream, the exit code, the list of files or a file by its name.
+    std::map<std::string, std::string> subjects = run.files;
+    subjects.insert({{"out", run.out}, {"err", run.err}, {"exit", std::to_string(run.exitCode)}, {"files", ""}});
     for (const auto& file : run.files) {
-      const std::string& name = file.first;
-      names += (names.empty() ? "" : " ") + name;
-      const bool input = std::any_of(case_.inputs.begin(), case_.inputs.end(),
-                                     [&](const InputFile& in) { return in.name == name; });
-      EXPECT_TRUE(input || file.second.empty() || file.second.ends_with("\r\n")) << name << " ends within a record";
+      subjects["files"] += (subjects["files"].empty() ? "" : " ") + file.first;
+      const bool input = std::ranges::any_of(case_.inputs, [&](const InputFile& in) { return in.name == file.first; });
+      const bool whole = file.second.empty() || file.second.ends_with("\r\n");
+      EXPECT_TRUE(input || whole) << file.first << " ends within a record";
     }
     const bool option = !case_.args.empty() && case_.args[0].starts_with("--");  // --help, --version
     if ((run.exitCode == 0 || run.exitCode == 2) && !option) {
       EXPECT_TRUE(run.out.ends_with("Stop - Program terminated.\r\n")) << Show(run.out);
     }
     for (const Check& check : case_.checks) {
-      const std::map<std::string, std::string> streams = {
-          {"out", run.out}, {"err", run.err}, {"exit", std::to_string(run.exitCode)}, {"files", names}};
-      const auto stream = streams.find(check.subject);
-      const auto file = run.files.find(check.subject);
-      if (stream == streams.end() && file == run.files.end()) {
+      const auto subject = subjects.find(check.subject);
+      if (subject == subjects.end()) {
         ADD_FAILURE_AT(file_.c_str(), check.line) << "no file " << check.subject << " is left";
-        continue;
-      }
-      const std::string& actual = stream != streams.end() ? stream->second : file->second;
-      if (!Holds(actual, check.op, check.value)) {
+      } else if (!Holds(subject->second, check.op, check.value)) {
         ADD_FAILURE_AT(file_.c_str(), check.line) << check.subject << " " << check.op << " fails; expected\n"
-                                                  << Show(check.value) << "\nactual\n" << Show(actual);
+                                                  << Show(check.value) << "\nactual\n" << Show(subject->second);
       }
     }
   }
@@ -158,15 +134,14 @@ class CaseTest : public testing::Test {
   Case case_;
 };
 
-void Register(const std::string& suite, const std::string& name, const std::string& file, int line, Case c) {
-  testing::RegisterTest(suite.c_str(), (name + "_L" + std::to_string(line)).c_str(), nullptr, nullptr, file.c_str(),
-                        line, [file, c]() -> testing::Test* { return new CaseTest(file, c); });
+void Register(const std::string& file, const std::string& name, int line, const Case& c) {
+  testing::RegisterTest(fs::path(file).stem().c_str(), (name + "_L" + std::to_string(line)).c_str(), nullptr,
+                        nullptr, file.c_str(), line, [file, c]() -> testing::Test* { return new CaseTest(file, c); });
 }
 
-void ReadCaseFile(const fs::path& path) {
-  const std::string text = ReadFile(path), suite = path.stem().string(), file = path.string();
+void ReadCaseFile(const std::string& file) {
   std::vector<std::string> lines;
-  std::istringstream in(text);
+  std::istringstream in(ReadFile(file));
   for (std::string line; std::getline(in, line);) lines.push_back(line);
   std::map<std::string, std::string> values;
   std::string name;
@@ -175,17 +150,13 @@ void ReadCaseFile(const fs::path& path) {
   Case* target = &defaults;  // where the directives go: the defaults until the first case
   // A case takes the default checks, but its own whole-value check of a subject (=, ^, $ or #)
   // replaces the default ones of that subject; checks of what a value holds (~, !~) add up.
-  auto whole = [](const Check& check) { return check.op != "~" && check.op != "!~"; };
   auto finish = [&] {
     if (name.empty()) return;
     for (const Check& check : defaults.checks) {
-      if (!whole(check) || std::none_of(current.checks.begin(), current.checks.end(), [&](const Check& own) {
-            return own.subject == check.subject && whole(own);
-          })) {
-        current.checks.push_back(check);
-      }
+      const auto replaces = [&](const Check& own) { return own.subject == check.subject && own.Whole(); };
+      if (!check.Whole() || std::ranges::none_of(current.checks, replaces)) current.checks.push_back(check);
     }
-    Register(suite, name, file, caseLine, current);
+    Register(file, name, caseLine, current);
     name.clear();
   };
   for (std::size_t n = 0; n < lines.size(); ++n) {
@@ -214,12 +185,13 @@ void ReadCaseFile(const fs::path& path) {
       const std::string& directive = words[0];
       if (directive == "let") {
         values[word(1)] = value(2);
-      } else if (directive == "defaults") {
+      } else if (directive == "defaults" || directive == "case") {
         finish();
-        defaults = Case{};
-        target = &defaults;
-      } else if (directive == "case") {
-        finish();
+        if (directive == "defaults") {
+          defaults = Case{};
+          target = &defaults;
+          continue;
+        }
         current = defaults;
         current.checks.clear();
         target = &current;
@@ -227,7 +199,7 @@ void ReadCaseFile(const fs::path& path) {
         caseLine = lineNumber;
       } else if (directive == "put") {
         std::vector<InputFile>& inputs = target->inputs;
-        auto same = std::find_if(inputs.begin(), inputs.end(), [&](const InputFile& in) { return in.name == word(1); });
+        auto same = std::ranges::find_if(inputs, [&](const InputFile& in) { return in.name == word(1); });
         if (same == inputs.end()) same = inputs.insert(same, {word(1), ""});
         same->contents = value(2);
       } else if (directive == "edit" || directive == "editall") {
@@ -252,19 +224,19 @@ void ReadCaseFile(const fs::path& path) {
     } catch (const std::exception& e) {
       Case bad;
       bad.error = e.what();
-      Register(suite, "BadLine", file, lineNumber, bad);
+      Register(file, "BadLine", lineNumber, bad);
     }
   }
   finish();
 }
 
 const bool kRegistered = [] {
-  std::vector<fs::path> paths;
+  std::vector<std::string> files;
   for (const fs::directory_entry& entry : fs::directory_iterator(fs::path(TRUSS_SOURCE_DIR) / "tests/e2e/cases")) {
-    if (entry.path().extension() == ".cases") paths.push_back(entry.path());
+    if (entry.path().extension() == ".cases") files.push_back(entry.path().string());
   }
-  std::sort(paths.begin(), paths.end());
-  for (const fs::path& path : paths) ReadCaseFile(path);
+  std::sort(files.begin(), files.end());
+  for (const std::string& file : files) ReadCaseFile(file);
   return true;
 }();
 

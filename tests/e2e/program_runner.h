@@ -1,5 +1,5 @@
-// Runs the built truss program as a real process in a scratch folder, with the console answers
-// piped to its standard input, and collects everything it left behind.
+// Runs the built truss program as a real process in a scratch folder, with the console answers on
+// its standard input, and collects everything it left behind.
 #pragma once
 
 #include <filesystem>
@@ -23,13 +23,13 @@ struct InputFile {
   std::string contents;
 };
 
-// Runs the program in a fresh scratch folder holding `files`, with `answers` on its standard
-// input and `args` on its command line, and removes the folder again.
+// Runs the program in a fresh scratch folder holding `files`, and removes the folder again.
 RunResult RunProgram(const std::string& answers, const std::vector<InputFile>& files,
                      const std::vector<std::string>& args = {});
 
-// Runs the program in `folder`, which the caller owns; under that user and group id when `user`
-// is not -1 (the caller must be root); `program` when it is not the built one.
+// Runs `program` in `folder`, which the caller owns, with `answers` on its standard input; under
+// that user and group id when `user` is not -1 (the caller must be root). A run that takes more
+// than a minute is ended.
 RunResult RunProgramIn(const std::string& folder, const std::string& answers,
                        const std::vector<std::string>& args = {}, int user = -1,
                        const std::string& program = TRUSS_BINARY);
