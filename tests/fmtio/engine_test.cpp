@@ -528,6 +528,11 @@ TEST_F(EngineTest, BlankFileNames) {
   EXPECT_EQ(OpenFile(9, "", "NEW"), 0);
   EXPECT_EQ(streams_.out, "PENDING\r\n" + question + question);
   EXPECT_TRUE(fs::exists("NAME.TXT") && fs::exists("NAME2.TXT"));
+  // A unit used without OPEN whose file is missing: the fatal report names the OPEN and the file.
+  StartRun("", false, {"MISSING.TXT"});
+  Run([] { std::int32_t n = 0; Read(14, "(I3)", n); });
+  EXPECT_EQ(EndRun(), 1);
+  EXPECT_EQ(streams_.err, Report("F6416: OPEN(MISSING.TXT)", 6416));
 }
 
 }  // namespace
