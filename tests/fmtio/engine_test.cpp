@@ -78,6 +78,9 @@ TEST_F(EngineTest, ReadStatementsOnTheConsole) {
   EXPECT_EQ(ReadText(kDefaultUnit, "(1A80)", 80), 6407);
   StartRun(std::string(50, 'a') + std::string(80, 'b') + "\r\n");
   EXPECT_EQ(ReadText(kDefaultUnit, "(1A80)", 80) == 0 ? text_ : "error", std::string(50, 'a') + std::string(30, 'b'));
+  // A Ctrl-Z typed at the start of a console line ends the console's input.
+  StartRun("\x1a\r\nMORE\r\n");
+  EXPECT_EQ(ReadText(kDefaultUnit, "(1A80)", 80), -1);
 }
 
 // Piped input arrives in blocks that split lines anywhere; every line comes through whole.
