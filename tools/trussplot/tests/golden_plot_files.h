@@ -34,7 +34,8 @@ inline PlotFile Parsed(const std::string& example) { return ParsePlotFile(Text(e
 // A case of tests/cases/<name>: a line cut at " | " into its fields, and each line below it that
 // starts with "| " one more field; lines starting with '#' describe the file. The first four
 // fields name a plot file: an example ("-": the empty text), the records kept ("*": all; "Nb":
-// the first N bytes), record indexes parted by commas ("-": none) and the record put there.
+// the first N bytes), record indexes parted by commas, or a range "A-B" ("-": none), and the
+// record put there.
 struct Row {
   std::string where;  // "<name>:<line>", for messages
   std::vector<std::string> fields;
@@ -50,8 +51,10 @@ struct Row {
     }
     std::istringstream indexes(fields[2] == "-" ? "" : fields[2]);
     for (std::string index; std::getline(indexes, index, ',');) {
-      lines.resize(std::max(lines.size(), std::stoul(index) + 1));
-      lines[std::stoul(index)] = fields[3];
+      const std::size_t dash = index.find('-'), first = std::stoul(index);
+      const std::size_t last = dash == std::string::npos ? first : std::stoul(index.substr(dash + 1));
+      lines.resize(std::max(lines.size(), last + 1));
+      for (std::size_t i = first; i <= last; ++i) lines[i] = fields[3];
     }
     lines.resize(std::min(lines.size(), fields[1] == "*" ? 9999 : std::stoul(fields[1])));
     std::string records;
