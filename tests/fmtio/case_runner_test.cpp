@@ -258,7 +258,8 @@ class CaseTest : public EngineRunTest {
       std::vector<Item> items;
       const std::string error = ParseItems(c_.fields.at(3), items);
       const bool fatal = error[0] == 'F';
-      const bool typed = std::none_of(items.begin(), items.end(), [](const Item& item) { return item.type == kLogical2 || item.type == kLogical4; });
+      const bool typed = std::none_of(items.begin(), items.end(),
+                                      [](const Item& item) { return item.type == kLogical2 || item.type == kLogical4; });
       std::vector<std::vector<std::string>> inputs(1, c_.below);  // the records each READ reads
       const std::string& records = c_.fields[2];
       const bool ended = records.ends_with('$');
@@ -298,8 +299,11 @@ class CaseTest : public EngineRunTest {
             status = EndRead();
           });
           const std::string unit = way == kInMemory ? "PARSE" : "IN.TXT";
-          if (fatal) Expect("report", streams_.err, "\r\nrun-time error " + error + ": READ(" + unit + ")\r\n- " + Quoted(c_.fields.at(4)) + "\r\n");
-          else Expect("status", std::to_string(status), error);
+          if (fatal) {
+            Expect("report", streams_.err, "\r\nrun-time error " + error + ": READ(" + unit + ")\r\n- " + Quoted(c_.fields.at(4)) + "\r\n");
+          } else {
+            Expect("status", std::to_string(status), error);
+          }
           for (std::size_t i = 0; i < items.size(); ++i) Expect("item storage", storage[i], items[i].bytes + std::string(16, '~'));
         }
       }
