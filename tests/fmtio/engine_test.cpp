@@ -5,6 +5,7 @@
 // written out.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,6 +16,7 @@
 #include <span>
 
 #include "fmtio/read_statement.h"
+#include "fmtio/string_unit.h"
 #include "fmtio/typed_io.h"
 #include "tests/fmtio/engine_run_test.h"
 
@@ -372,6 +374,17 @@ TEST_F(EngineTest, EveryEndWritesTheUnitsOut) {
          ::setrlimit(RLIMIT_AS, &limit);
        }, [] {
          Open(11, {.file = {"HUGE.TXT"}, .blockSize = 2147483136});
+       }, 1, noMemory},
+      // No memory for the copy of a string unit's text: the statement on the unit is refused.
+      {[] {
+         const rlimit limit{rlim_t{1} << 30, rlim_t{1} << 30};
+         ::setrlimit(RLIMIT_AS, &limit);
+       }, [] {
+         const std::size_t size = std::size_t{600} << 20;
+         void* text = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+         if (text == MAP_FAILED) ::_exit(5);
+         OpenStringUnit({static_cast<const char*>(text), size}, "TEXT");
+         WriteText(kStringUnit, "(' X')", 0);
        }, 1, noMemory},
       // The reader of standard output has gone.
       {[] {
